@@ -9,7 +9,7 @@ CMAKE_FLAGS += -DCOMTERM_WERROR=ON
 endif
 ARGS ?=
 
-.PHONY: all run test test-plain test-asan windows bench clean
+.PHONY: all run test test-plain test-asan windows test-windows bench clean
 
 all:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
@@ -36,6 +36,13 @@ windows:
 	cmake --build $(BUILD)-win32 -j $(JOBS) --target comterm
 	cmake -S . -B $(BUILD)-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON >/dev/null
 	cmake --build $(BUILD)-win64 -j $(JOBS) --target comterm
+
+# The Windows end-to-end suite: the x86-64 build under wine64, its console in tmux and its
+# COM ports on pseudo-terminals. The test aids and the wine prefix live in the build tree.
+test-windows:
+	cmake -S . -B $(BUILD)-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON >/dev/null
+	cmake --build $(BUILD)-win64 -j $(JOBS) --target comterm
+	bash tests/windows/run_suite.sh $(BUILD)-win64/comterm.exe $(BUILD)-win64/wine-suite
 
 # Benchmarks: not part of the tests; prints a table of figures.
 bench: all

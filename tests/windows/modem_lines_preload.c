@@ -1,0 +1,56 @@
+// LD_PRELOAD aid for running the Windows build under wine with COM ports on
+// pseudo-terminals. A pty has no modem lines, so TIOCMGET and its siblings fail; wine then
+// cancels every pending WaitCommEvent after a millisecond or two, and a 100 ms receive wait
+// no longer waits. This library answers the four modem-line requests itself when the real
+// call fails on a terminal: DTR and RTS keep what was last set, CTS, DSR and DCD read as on.
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdarg.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+typedef int (*ioctl_fn)(int, unsigned long, ...);
+
+// The lines the program drives; one set per process is enough for one port per test.
+static int driven_lines = TIOCM_DTR | TIOCM_RTS;
+
+static ioctl_fn real_ioctl(void) {
+  static ioctl_fn next;
+  if (!next) next = (ioctl_fn)dlsym(RTLD_NEXT, "ioctl");
+  return next;
+}
+
+static int is_modem_request(unsigned long request) {
+  return request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC;
+}
+
+// Applies one modem-line request to the emulated lines; `bits` points at the caller's int.
+static int emulate(unsigned long request, int* bits) {
+  const int driven_mask = TIOCM_DTR | TIOCM_RTS;
+  if (request == TIOCMGET) {
+    *bits = driven_lines | TIOCM_CTS | TIOCM_DSR | TIOCM_CD;
+  } else if (request == TIOCMSET) {
+    driven_lines = *bits & driven_mask;
+  } else if (request == TIOCMBIS) {
+    driven_lines |= *bits & driven_mask;
+  } else {
+    driven_lines &= ~(*bits & driven_mask);
+  }
+  return 0;
+}
+
+int ioctl(int fd, unsigned long request, ...) {
+  va_list args;
+  va_start(args, request);
+  void* argument = va_arg(args, void*);
+  va_end(args);
+
+  int saved_errno = errno;
+  int result = real_ioctl()(fd, request, argument);
+  if (result == 0 || !is_modem_request(request) || argument == NULL || !isatty(fd)) {
+    return result;
+  }
+  errno = saved_errno;
+  return emulate(request, (int*)argument);
+}
