@@ -8,6 +8,7 @@ CASES=(
   "case_opening_line|opening line for -p 7 -b 9600; Escape ends with status 0"
   "case_line_settings|line settings reach the port: 115200, odd parity, two stop bits, flow"
   "case_keys|typed keys reach the wire and are echoed"
+  "case_alt_keypad|Alt with keypad digits 6, 5 sends A"
   "case_receive_plain|bytes from the wire shown as characters"
   "case_receive_hex|bytes from the wire shown as hex tokens"
   "case_myavr|myAVR blocks at start and after Escape"
@@ -22,6 +23,10 @@ KEY_UP="38 72 0 0"
 KEY_A="65 30 97 0"
 KEY_B="66 48 98 0"
 KEY_K="75 37 107 0"
+ALT_DOWN="down 18 56 0 2"
+ALT_UP="up 18 56 0 0"
+KEYPAD_6_WITH_ALT="102 77 0 2"
+KEYPAD_5_WITH_ALT="101 76 0 2"
 
 MYAVR_DATA_MODE="08 00 00 00 D5 A6 FD E1 F7 E2 C6 64"
 MYAVR_PROGRAMMING_MODE="08 00 00 00 D5 A6 FD E1 F7 E2 C6 70"
@@ -134,6 +139,15 @@ case_keys() {
   escape_ends 2
   expect_row 1 'xy\x00Hab'
   expect_wire 5 "78 79 00 48 61 62 0D"
+}
+
+case_alt_keypad() {
+  start_on_com5 || return 1
+  await_row 0 "$(opening_line)" || return 1
+  press "$ALT_DOWN" "$KEYPAD_6_WITH_ALT" "$KEYPAD_5_WITH_ALT" "$ALT_UP"
+  await_wire 5 "41"
+  await_row 1 "A"
+  escape_ends 2
 }
 
 # Types one key and waits until it arrives, which proves the relay loop is running.

@@ -10,6 +10,7 @@
 // instance by a rename) and carries out its lines, deleting the file once they are done:
 //
 //   key VK SCAN CHAR STATE   injects a key press and release with exactly these fields
+//   down VK SCAN CHAR STATE  injects the press alone (up: the release alone)
 //   dump NAME                writes the console's cells to CONTROL_DIR/NAME
 //
 // When the child has ended, the cells are dumped to CONTROL_DIR/final.
@@ -132,32 +133,41 @@ void Dump(const std::string& name) {
   Publish(name, text);
 }
 
-void InjectKey(WORD virtual_key, WORD scan, int character, DWORD state) {
-  INPUT_RECORD records[2] = {};
-  for (int i = 0; i < 2; ++i) {
-    records[i].EventType = KEY_EVENT;
-    KEY_EVENT_RECORD& key = records[i].Event.KeyEvent;
-    key.bKeyDown = i == 0;
-    key.wRepeatCount = 1;
-    key.wVirtualKeyCode = virtual_key;
-    key.wVirtualScanCode = scan;
-    key.uChar.AsciiChar = static_cast<CHAR>(character);
-    key.dwControlKeyState = state;
+INPUT_RECORD KeyRecord(bool down, WORD virtual_key, WORD scan, int character, DWORD state) {
+  INPUT_RECORD record = {};
+  record.EventType = KEY_EVENT;
+  KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  key.bKeyDown = down;
+  key.wRepeatCount = 1;
+  key.wVirtualKeyCode = virtual_key;
+  key.wVirtualScanCode = scan;
+  key.uChar.AsciiChar = static_cast<CHAR>(character);
+  key.dwControlKeyState = state;
+  return record;
+}
+
+// Queues the events of one "key", "down" or "up" command: a press and its release, or one.
+void InjectKey(const std::string& verb, std::istringstream& words) {
+  unsigned virtual_key = 0, scan = 0, state = 0;
+  int character = 0;
+  if (!(words >> virtual_key >> scan >> character >> state)) return;
+  std::vector<INPUT_RECORD> records;
+  for (bool down : {true, false}) {
+    if (verb == (down ? "up" : "down")) continue;
+    records.push_back(
+        KeyRecord(down, static_cast<WORD>(virtual_key), static_cast<WORD>(scan), character, state));
   }
   DWORD written = 0;
-  WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), records, 2, &written);
+  WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), records.data(),
+                     static_cast<DWORD>(records.size()), &written);
 }
 
 void RunCommand(const std::string& line) {
   std::istringstream words(line);
   std::string verb;
   words >> verb;
-  if (verb == "key") {
-    unsigned virtual_key = 0, scan = 0, state = 0;
-    int character = 0;
-    if (words >> virtual_key >> scan >> character >> state) {
-      InjectKey(static_cast<WORD>(virtual_key), static_cast<WORD>(scan), character, state);
-    }
+  if (verb == "key" || verb == "down" || verb == "up") {
+    InjectKey(verb, words);
   } else if (verb == "dump") {
     std::string name;
     if (words >> name) Dump(name);

@@ -169,10 +169,13 @@ launcher_commands() {
   return 1
 }
 
-# Injects key presses, each given as "VK SCAN CHAR STATE".
+# Injects key presses, each given as "VK SCAN CHAR STATE" (press and release), or as
+# "down VK SCAN CHAR STATE" or "up VK SCAN CHAR STATE" (one event).
 press() {
   local key lines=()
-  for key in "$@"; do lines+=("key $key"); done
+  for key in "$@"; do
+    if [[ $key == down* || $key == up* ]]; then lines+=("$key"); else lines+=("key $key"); fi
+  done
   launcher_commands "${lines[@]}"
 }
 
