@@ -20,11 +20,12 @@ int ModemLineOf(std::uint32_t function) {
   return function == kSetRts || function == kClrRts ? TIOCM_RTS : TIOCM_DTR;
 }
 
-int QueueFlushOf(std::uint32_t flags) {
-  const bool tx = (flags & kPurgeTxClear) != 0;
-  const bool rx = (flags & kPurgeRxClear) != 0;
-  if (tx && rx) return TCIOFLUSH;
-  return tx ? TCOFLUSH : TCIFLUSH;
+// Only bytes still in the output queue are unsent. On a pseudo-terminal the queue is
+// always empty and an output flush would discard what the peer has not read yet,
+// bytes that have in truth been sent; so with nothing queued it is left out.
+bool OutputQueued(int fd) {
+  int queued = 0;
+  return ioctl(fd, TIOCOUTQ, &queued) != 0 || queued > 0;
 }
 
 std::uint32_t ModemStatusOf(int lines) {
@@ -79,8 +80,12 @@ bool PosixComm::PurgeComm(CommHandle handle, std::uint32_t flags) {
     port->read->ended = true;
     port->read->error = ECANCELED;
   }
-  if ((flags & (kPurgeTxClear | kPurgeRxClear)) == 0) return true;
-  return tcflush(static_cast<int>(handle), QueueFlushOf(flags)) == 0 || Fail(errno);
+  const int fd = static_cast<int>(handle);
+  const bool tx = (flags & kPurgeTxClear) != 0 && OutputQueued(fd);
+  const bool rx = (flags & kPurgeRxClear) != 0;
+  if (!tx && !rx) return true;
+  const int queues = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+  return tcflush(fd, queues) == 0 || Fail(errno);
 }
 
 bool PosixComm::FlushFileBuffers(CommHandle handle) {

@@ -16,17 +16,6 @@ namespace {
 
 constexpr char kComPrefix[] = "\\\\.\\COM";
 
-// "\\.\COMn" names the n-th serial port, /dev/ttyS(n-1); other names are paths.
-std::string DevicePath(const std::string& path) {
-  const std::size_t prefix = sizeof kComPrefix - 1;
-  if (path.compare(0, prefix, kComPrefix) != 0) return path;
-  const std::string digits = path.substr(prefix);
-  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return path;
-  const int number = StrToIntDef(digits, 0);
-  if (number < 1) return path;
-  return "/dev/ttyS" + std::to_string(number - 1);
-}
-
 // Exclusive use: no further open of the tty (TIOCEXCL), and an advisory lock that
 // cooperating programs honour, and that holds even against root.
 int LockExclusive(int fd) {
@@ -39,9 +28,19 @@ int LockExclusive(int fd) {
 
 }  // namespace
 
+std::string DevicePathOf(const std::string& path) {
+  const std::size_t prefix = sizeof kComPrefix - 1;
+  if (path.compare(0, prefix, kComPrefix) != 0) return path;
+  const std::string digits = path.substr(prefix);
+  if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return path;
+  const int number = StrToIntDef(digits, 0);
+  if (number < 1) return path;
+  return "/dev/ttyS" + std::to_string(number - 1);
+}
+
 CommHandle PosixComm::CreateFileA(const std::string& path, std::uint32_t, std::uint32_t share_mode,
                                   std::uint32_t, std::uint32_t) {
-  const std::string device = DevicePath(path);
+  const std::string device = DevicePathOf(path);
   const int fd = RetryAfterSignal(
       [&] { return open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) {

@@ -137,6 +137,10 @@ class PosixComm final : public CommApi {
   CommHandle next_event_ = CommHandle{1} << 30;
 };
 
+/// The device path of a CreateFileA name: "\\.\COMn" (n from 1) is /dev/ttyS(n-1);
+/// any other name is a path as it stands.
+std::string DevicePathOf(const std::string& name);
+
 /// Milliseconds of the monotonic clock.
 std::int64_t MonotonicMilliseconds();
 
