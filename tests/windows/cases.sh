@@ -97,7 +97,7 @@ case_invalid_option() {
   expect_status 1
   use_final_dump || return 1
   expect_row 0 "exception at 00000000:"
-  expect_row 1 "$(indented 21 'Invalid option at position 1: "q".')"
+  expect_row 1 "$(indented 22 'Invalid option at position 1: "q".')"
   expect_blank_from 2
 }
 
@@ -106,14 +106,14 @@ case_invalid_number() {
   expect_status 1
   use_final_dump || return 1
   expect_row_like 0 "$ERROR_HEADER"
-  expect_row 1 "$(indented 21 '"abc" is an invalid integer.')"
+  expect_row 1 "$(indented 22 '"abc" is an invalid integer.')"
   expect_blank_from 2
 }
 
 case_opening_line() {
   attach_port 7 && launch -p 7 -b 9600 || return 1
   await_row 0 "$(opening_line com=7 baud=9600)" || return 1
-  await_termios 7 speed=9600 databits=8 parenb=0 cstopb=0
+  await_termios 7 speed=9600 databits=8 parodd=0 cstopb=0 crtscts=0 ixon=0
   escape_ends 1
   expect_wire 7 ""
 }
@@ -121,7 +121,8 @@ case_opening_line() {
 case_line_settings() {
   attach_port 6 && launch -p 6 -b 115200 -r O -s 2 -f --hardflow || return 1
   await_row 0 "$(opening_line com=6 baud=115200 parity=O stop=2 softflow=1 hardflow=1)"
-  await_termios 6 speed=115200 parenb=1 parodd=1 cstopb=1 crtscts=1 ixon=1
+  # A pty keeps PARENB off whatever is asked, but PARODD shows the odd parity asked for.
+  await_termios 6 speed=115200 parodd=1 cstopb=1 crtscts=1 ixon=1
   escape_ends 1
 }
 
@@ -230,6 +231,6 @@ case_missing_port() {
   use_final_dump || return 1
   expect_row 0 "$(opening_line com=99)"
   expect_row_like 1 "$ERROR_HEADER"
-  expect_row_like 2 "^ {21}Communication error [0-9]+: [^ ]"
+  expect_row_like 2 "^ {22}Communication error [0-9]+: [^ ]"
   expect_blank_from 3
 }

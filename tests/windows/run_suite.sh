@@ -37,7 +37,12 @@ report_failure() {
       [[ -n $(screen_row "$LAST_DUMP" "$row") ]] && echo "      $row: $(screen_row "$LAST_DUMP" "$row")"
     done
   fi
-  for port in "${MAPPED_PORTS[@]}"; do echo "    wire of COM$port: $(wire_hex "$port")"; done
+  local wire
+  for port in "${MAPPED_PORTS[@]}"; do
+    wire=$(wire_hex "$port")
+    ((${#wire} > 240)) && wire="${wire:0:240} ... (${#wire} characters)"
+    echo "    wire of COM$port: $wire"
+  done
 }
 
 run_case() {
