@@ -71,9 +71,12 @@ unmap_serial_devices() {
   rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 }
 
+# Ends the wine session and waits until every process of this prefix has gone.
 wine_stop() {
   timeout 30 "$WINESERVER" -k </dev/null >/dev/null 2>&1
   timeout 30 "$WINESERVER" -w </dev/null >/dev/null 2>&1
+  wine_processes_gone() { [[ -z $(processes_with_env "WINEPREFIX=$WINEPREFIX") ]]; }
+  wait_until 10 wine_processes_gone
 }
 
 # ---- one case ------------------------------------------------------------------------
@@ -141,7 +144,7 @@ launch() {
     echo "echo \$? > $(printf %q "$CTL/status")"
   } >"$script"
   printf 'set -g remain-on-exit on\nset -g history-limit 0\n' >"$CASE_DIR/tmux.conf"
-  tmux -L "$CASE_ID" -f "$CASE_DIR/tmux.conf" new-session -d -x "$SCREEN_WIDTH" \
+  env -u TMUX tmux -L "$CASE_ID" -f "$CASE_DIR/tmux.conf" new-session -d -x "$SCREEN_WIDTH" \
     -y "$SCREEN_HEIGHT" "bash $(printf %q "$script")"
 }
 
@@ -221,15 +224,18 @@ case_end() {
   for n in "${MAPPED_PORTS[@]}"; do rm -f "$WINEPREFIX/dosdevices/com$n"; done
 }
 
-# Processes whose environment holds this case's mark, found by process id.
-marked_processes() {
+# The ids of the processes whose environment holds exactly this entry.
+processes_with_env() {
   local environ pid
   for environ in /proc/[0-9]*/environ; do
     pid=${environ#/proc/}
     pid=${pid%/environ}
-    grep -qzx "COMTERM_WINE_CASE=$CASE_ID" "$environ" 2>/dev/null && echo "$pid"
+    grep -qzxF -- "$1" "$environ" 2>/dev/null && echo "$pid"
   done
 }
+
+# The processes of the current case: they carry its mark in their environment.
+marked_processes() { processes_with_env "COMTERM_WINE_CASE=$CASE_ID"; }
 
 kill_marked_processes() {
   local pids
