@@ -1,0 +1,272 @@
+#include "console/console_output_posix.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console/terminal_mode_posix.h"
+#include "console/vt_glyphs.h"
+
+namespace comterm {
+namespace {
+
+constexpr std::uint16_t kDefaultAttribute = 7;
+constexpr Coord kUnknown{-1, -1};
+
+bool WriteAll(int fd, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    ssize_t n = write(fd, bytes, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool Same(Coord a, Coord b) {
+  return a.X == b.X && a.Y == b.Y;
+}
+
+bool SameRect(const SmallRect& a, const SmallRect& b) {
+  return a.Left == b.Left && a.Top == b.Top && a.Right == b.Right && a.Bottom == b.Bottom;
+}
+
+// PC colours number blue 1, green 2, red 4; VT colours red 1, green 2, blue 4.
+int VtColour(int pc) {
+  return (pc & 1) << 2 | (pc & 2) | (pc & 4) >> 2;
+}
+
+std::string Sgr(std::uint16_t attribute) {
+  if (attribute == kDefaultAttribute) return "\x1b[0m";
+  const int foreground = (attribute & 8 ? 90 : 30) + VtColour(attribute & 7);
+  const int background = (attribute & 0x80 ? 100 : 40) + VtColour(attribute >> 4 & 7);
+  return "\x1b[0;" + std::to_string(foreground) + ";" + std::to_string(background) + "m";
+}
+
+Coord CellAfter(Coord at, int index, int width) {
+  const int offset = at.Y * width + at.X + index;
+  return {static_cast<std::int16_t>(offset % width), static_cast<std::int16_t>(offset / width)};
+}
+
+std::optional<Coord> ReadCursorReply(int input_fd, std::chrono::milliseconds timeout) {
+  std::string reply;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (reply.find('R') == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{input_fd, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    char buffer[64];
+    const ssize_t n = read(input_fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    reply.append(buffer, static_cast<std::size_t>(n));
+  }
+  return ParseCursorReport(reply);
+}
+
+}  // namespace
+
+std::optional<Coord> ParseCursorReport(std::string_view reply) {
+  std::optional<Coord> found;
+  for (std::size_t start = reply.find("\x1b["); start != std::string_view::npos;
+       start = reply.find("\x1b[", start + 1)) {
+    int numbers[2] = {0, 0};
+    int which = 0;
+    std::size_t i = start + 2;
+    for (; i < reply.size() && which < 2; ++i) {
+      const char c = reply[i];
+      if (c >= '0' && c <= '9' && numbers[which] < 10000) {
+        numbers[which] = numbers[which] * 10 + (c - '0');
+      } else if (c == ';' && which == 0) {
+        which = 1;
+      } else {
+        break;
+      }
+    }
+    if (which == 1 && i < reply.size() && reply[i] == 'R' && numbers[0] > 0 && numbers[1] > 0) {
+      found = Coord{static_cast<std::int16_t>(numbers[1] - 1),
+                    static_cast<std::int16_t>(numbers[0] - 1)};
+    }
+  }
+  return found;
+}
+
+VtStartState QueryTerminal(int input_fd, int output_fd, std::chrono::milliseconds timeout) {
+  VtStartState start;
+  winsize window{};
+  if (ioctl(output_fd, TIOCGWINSZ, &window) == 0 && window.ws_col > 0 && window.ws_row > 0) {
+    start.size = {static_cast<std::int16_t>(window.ws_col),
+                  static_cast<std::int16_t>(window.ws_row)};
+  }
+  std::optional<Coord> cursor;
+  if (isatty(input_fd) && WriteAll(output_fd, "\x1b[6n", 4)) {
+    cursor = ReadCursorReply(input_fd, timeout);
+  }
+  if (cursor && cursor->X < start.size.X && cursor->Y < start.size.Y) {
+    start.cursor = *cursor;
+  } else {
+    // Unknown position: a fresh line at the bottom never overwrites earlier text.
+    WriteAll(output_fd, "\r\n", 2);
+    start.cursor = {0, static_cast<std::int16_t>(start.size.Y - 1)};
+  }
+  return start;
+}
+
+VtConsoleOutput::VtConsoleOutput(int output_fd, VtStartState start)
+    : fd_(output_fd),
+      cells_(start.size, kDefaultAttribute),
+      cursor_(start.cursor),
+      terminal_cursor_(start.cursor) {}
+
+VtConsoleOutput::~VtConsoleOutput() {
+  if (isatty(fd_) == 1 && cursor_.X != 0) pending_ += "\r\n";
+  Flush();
+}
+
+ConsoleHandle VtConsoleOutput::GetStdHandle(std::int32_t which) {
+  return static_cast<ConsoleHandle>(which == kStdOutputHandle ? fd_ : STDIN_FILENO);
+}
+
+bool VtConsoleOutput::GetConsoleScreenBufferInfo(ConsoleHandle, ConsoleScreenBufferInfo* info) {
+  const Coord size = cells_.Size();
+  info->dwSize = size;
+  info->dwCursorPosition = cursor_;
+  info->wAttributes = kDefaultAttribute;
+  info->srWindow = {0, 0, static_cast<std::int16_t>(size.X - 1),
+                    static_cast<std::int16_t>(size.Y - 1)};
+  info->dwMaximumWindowSize = size;
+  return true;
+}
+
+bool VtConsoleOutput::SetConsoleCursorPosition(ConsoleHandle, Coord position) {
+  if (!cells_.Contains(position)) return false;
+  cursor_ = position;
+  MoveTerminalCursor(position);
+  Flush();
+  return true;
+}
+
+bool VtConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle, const char* characters,
+                                                   std::uint32_t length, Coord at,
+                                                   std::uint32_t* written) {
+  *written = cells_.WriteCharacters(characters, length, at);
+  for (std::uint32_t i = 0; i < *written; ++i) {
+    DrawCell(CellAfter(at, static_cast<int>(i), cells_.Size().X));
+  }
+  return *written == length;
+}
+
+bool VtConsoleOutput::WriteConsoleOutputAttribute(ConsoleHandle, const std::uint16_t* attributes,
+                                                  std::uint32_t length, Coord at,
+                                                  std::uint32_t* written) {
+  const CellBuffer before = cells_;
+  *written = cells_.WriteAttributes(attributes, length, at);
+  for (std::uint32_t i = 0; i < *written; ++i) {
+    const Coord cell = CellAfter(at, static_cast<int>(i), cells_.Size().X);
+    if (before.At(cell).Attributes != cells_.At(cell).Attributes) DrawCell(cell);
+  }
+  return *written == length;
+}
+
+bool VtConsoleOutput::ScrollConsoleScreenBufferA(ConsoleHandle, const SmallRect& scroll,
+                                                 const SmallRect* clip, Coord destination,
+                                                 const CharInfo& fill) {
+  if (IsWholeScreenScrollUp(scroll, clip, destination, fill)) {
+    ScrollWholeScreenUp(fill);
+    return true;
+  }
+  const CellBuffer before = cells_;
+  if (!cells_.Scroll(scroll, clip, destination, fill)) return false;
+  RedrawChangedCells(before);
+  return true;
+}
+
+bool VtConsoleOutput::SetConsoleOutputCP(std::uint32_t code_page) {
+  code_page_ = code_page;
+  return true;
+}
+
+bool VtConsoleOutput::IsConsole(ConsoleHandle) {
+  return isatty(fd_) == 1;
+}
+
+bool VtConsoleOutput::WriteFile(ConsoleHandle, const char* bytes, std::uint32_t length) {
+  return WriteAll(fd_, bytes, length);
+}
+
+// The writer's one scroll: every row of the screen up by one, a blank row in the
+// terminal's default colours at the bottom. A line feed on the bottom row does that.
+bool VtConsoleOutput::IsWholeScreenScrollUp(const SmallRect& scroll, const SmallRect* clip,
+                                            Coord destination, const CharInfo& fill) const {
+  const std::int16_t right = static_cast<std::int16_t>(cells_.Size().X - 1);
+  const std::int16_t bottom = static_cast<std::int16_t>(cells_.Size().Y - 1);
+  return clip != nullptr && SameRect(scroll, {0, 1, right, bottom}) &&
+         SameRect(*clip, {0, 0, right, bottom}) && Same(destination, {0, 0}) &&
+         fill.AsciiChar == ' ' && fill.Attributes == kDefaultAttribute;
+}
+
+void VtConsoleOutput::ScrollWholeScreenUp(const CharInfo& fill) {
+  const std::int16_t bottom = static_cast<std::int16_t>(cells_.Size().Y - 1);
+  const SmallRect screen{0, 0, static_cast<std::int16_t>(cells_.Size().X - 1), bottom};
+  cells_.Scroll({0, 1, screen.Right, bottom}, &screen, {0, 0}, fill);
+  SetPen(kDefaultAttribute);
+  MoveTerminalCursor({0, bottom});
+  pending_ += '\n';
+  terminal_cursor_ = kUnknown;
+}
+
+void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
+  for (std::int16_t y = 0; y < cells_.Size().Y; ++y) {
+    for (std::int16_t x = 0; x < cells_.Size().X; ++x) {
+      const CharInfo& old_cell = before.At({x, y});
+      const CharInfo& new_cell = cells_.At({x, y});
+      if (old_cell.AsciiChar != new_cell.AsciiChar || old_cell.Attributes != new_cell.Attributes) {
+        DrawCell({x, y});
+      }
+    }
+  }
+}
+
+// Cursor addressing only where the terminal's cursor is not already on the cell; a
+// glyph in the last column leaves the terminal's cursor in a state best not relied on.
+void VtConsoleOutput::DrawCell(Coord at) {
+  const CharInfo& cell = cells_.At(at);
+  MoveTerminalCursor(at);
+  SetPen(cell.Attributes);
+  pending_ += VtGlyph(static_cast<std::uint8_t>(cell.AsciiChar));
+  terminal_cursor_ =
+      at.X + 1 < cells_.Size().X ? Coord{static_cast<std::int16_t>(at.X + 1), at.Y} : kUnknown;
+}
+
+void VtConsoleOutput::MoveTerminalCursor(Coord at) {
+  if (Same(terminal_cursor_, at)) return;
+  pending_ += "\x1b[" + std::to_string(at.Y + 1) + ";" + std::to_string(at.X + 1) + "H";
+  terminal_cursor_ = at;
+}
+
+void VtConsoleOutput::SetPen(std::uint16_t attribute) {
+  if (pen_ == attribute) return;
+  pending_ += Sgr(attribute);
+  pen_ = attribute;
+}
+
+void VtConsoleOutput::Flush() {
+  if (pending_.empty()) return;
+  WriteAll(fd_, pending_.data(), pending_.size());
+  pending_.clear();
+}
+
+std::unique_ptr<ConsoleOutputApi> CreatePlatformConsoleOutput() {
+  VtStartState start;
+  if (isatty(STDOUT_FILENO)) {
+    // The reply to the cursor question must arrive unechoed and without waiting for Enter.
+    posix::EnterRawMode();
+    start = QueryTerminal(STDIN_FILENO, STDOUT_FILENO, std::chrono::milliseconds(300));
+  }
+  return std::make_unique<VtConsoleOutput>(STDOUT_FILENO, start);
+}
+
+}  // namespace comterm

@@ -1,0 +1,83 @@
+// The console output on a VT terminal: the terminal's visible window is the screen
+// buffer, and the backend keeps its own record of every cell and of the terminal's
+// cursor, so each call becomes escape sequences without asking the terminal anything.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "console/cell_buffer.h"
+#include "console/console_api.h"
+
+namespace comterm {
+
+/// What the terminal is like when the program starts.
+struct VtStartState {
+  /// Columns and rows of the terminal's window.
+  Coord size{80, 24};
+  /// The terminal's cursor, 0-based.
+  Coord cursor;
+};
+
+/// The cursor a terminal reports in a reply "ESC [ row ; column R" (1-based), as a
+/// 0-based position; the last complete reply in `reply` counts. Nothing when none.
+std::optional<Coord> ParseCursorReport(std::string_view reply);
+
+/// Takes the window size of `output_fd` and asks the terminal for its cursor, reading the
+/// reply from `input_fd` for at most `timeout`. Without a reply a fresh line is started
+/// and the cursor taken to be at the start of the bottom row.
+VtStartState QueryTerminal(int input_fd, int output_fd, std::chrono::milliseconds timeout);
+
+/// Console output on the VT terminal at `output_fd`. Everything of one write statement
+/// is sent in one `write`, when the cursor is placed.
+class VtConsoleOutput : public ConsoleOutputApi {
+ public:
+  /// The terminal at `output_fd`, in the state `start`, with default colours.
+  VtConsoleOutput(int output_fd, VtStartState start);
+  /// Sends what is pending and leaves the terminal's cursor at the start of a line.
+  ~VtConsoleOutput() override;
+  VtConsoleOutput(const VtConsoleOutput&) = delete;
+  VtConsoleOutput& operator=(const VtConsoleOutput&) = delete;
+
+  ConsoleHandle GetStdHandle(std::int32_t which) override;
+  bool GetConsoleScreenBufferInfo(ConsoleHandle handle, ConsoleScreenBufferInfo* info) override;
+  bool SetConsoleCursorPosition(ConsoleHandle handle, Coord position) override;
+  bool WriteConsoleOutputCharacterA(ConsoleHandle handle, const char* characters,
+                                    std::uint32_t length, Coord at,
+                                    std::uint32_t* written) override;
+  bool WriteConsoleOutputAttribute(ConsoleHandle handle, const std::uint16_t* attributes,
+                                   std::uint32_t length, Coord at, std::uint32_t* written) override;
+  bool ScrollConsoleScreenBufferA(ConsoleHandle handle, const SmallRect& scroll,
+                                  const SmallRect* clip, Coord destination,
+                                  const CharInfo& fill) override;
+  std::uint32_t GetConsoleOutputCP() override { return code_page_; }
+  bool SetConsoleOutputCP(std::uint32_t code_page) override;
+  std::uint32_t GetACP() override { return 1252; }
+  void SetActiveWindow() override {}
+  bool IsConsole(ConsoleHandle handle) override;
+  bool WriteFile(ConsoleHandle handle, const char* bytes, std::uint32_t length) override;
+
+ private:
+  bool IsWholeScreenScrollUp(const SmallRect& scroll, const SmallRect* clip, Coord destination,
+                             const CharInfo& fill) const;
+  void ScrollWholeScreenUp(const CharInfo& fill);
+  void RedrawChangedCells(const CellBuffer& before);
+  void DrawCell(Coord at);
+  void MoveTerminalCursor(Coord at);
+  void SetPen(std::uint16_t attribute);
+  void Flush();
+
+  int fd_;
+  CellBuffer cells_;
+  Coord cursor_;
+  // Where the terminal's own cursor is; X < 0 when unknown (after the last column).
+  Coord terminal_cursor_;
+  std::uint16_t pen_ = 7;
+  std::uint32_t code_page_ = 1252;
+  std::string pending_;
+};
+
+}  // namespace comterm
