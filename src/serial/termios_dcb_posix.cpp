@@ -97,7 +97,8 @@ bool DcbToTermios(const Dcb& dcb, termios* mode) {
   // Termios has no one and a half stop bits: it is given as two.
   if (dcb.StopBits != 0) next.c_cflag |= CSTOPB;
   if (HardwareFlow(dcb)) next.c_cflag |= CRTSCTS;
-  next.c_iflag &= ~kInputBits;
+  // Only the DCB's XON character restarts output, not any byte (IXANY).
+  next.c_iflag &= ~(kInputBits | IXANY);
   if ((dcb.Flags & kDcbParity) != 0 && dcb.Parity != 0) next.c_iflag |= INPCK;
   if ((dcb.Flags & kDcbOutX) != 0) next.c_iflag |= IXON;
   if ((dcb.Flags & kDcbInX) != 0) next.c_iflag |= IXOFF;
