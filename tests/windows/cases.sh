@@ -14,6 +14,7 @@ CASES=(
   "case_myavr|myAVR blocks at start and after Escape"
   "case_stc|STC blocks every 100 ms on a silent line, none after the first answer"
   "case_missing_port|a COM port that does not exist: serial error line, status 1"
+  "case_comm_records|Win32 serial records: DCB, time-outs and COMSTAT copied field by field"
 )
 
 # Key events as "VK SCAN CHAR STATE", the way a PC console reports them.
@@ -233,4 +234,20 @@ case_missing_port() {
   expect_row_like 1 "$ERROR_HEADER"
   expect_row_like 2 "^ {22}Communication error [0-9]+: [^ ]"
   expect_blank_from 3
+}
+
+# Unit tests of the serial backend's record copies, built here and run under wine.
+case_comm_records() {
+  local program="$CASE_DIR/comm_records_test.exe"
+  if ! build_windows_program "$program" tests/windows/comm_records_test.cpp \
+    src/serial/comm_records_win32.cpp >"$CASE_DIR/build.log" 2>&1; then
+    fail "the record tests do not build: $(head -c 600 "$CASE_DIR/build.log")"
+    return 1
+  fi
+  run_windows_program "$program" "$CASE_DIR/output"
+  local status=$? line
+  ((status == 0)) && return 0
+  fail "the record tests ended with status $status"
+  while IFS= read -r line; do fail "$line"; done <"$CASE_DIR/output"
+  return 1
 }

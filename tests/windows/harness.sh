@@ -4,6 +4,7 @@
 #   SUITE_DIR  work directory (aids, wine prefix, case directories)
 #   EXE        the x86-64 comterm.exe
 #   AIDS_SRC   the directory holding the aids' sources
+#   REPO_ROOT  the repository's root
 
 WINE=${WINE:-/usr/lib/wine/wine64}
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
@@ -77,6 +78,22 @@ wine_stop() {
   timeout 30 "$WINESERVER" -w </dev/null >/dev/null 2>&1
   wine_processes_gone() { [[ -z $(processes_with_env "WINEPREFIX=$WINEPREFIX") ]]; }
   wait_until 10 wine_processes_gone
+}
+
+# Builds a Windows test program from sources of this repository (paths from its root).
+build_windows_program() {
+  local output=$1
+  shift
+  local sources=() source
+  for source in "$@"; do sources+=("$REPO_ROOT/$source"); done
+  x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static -I"$REPO_ROOT/src" \
+    -o "$output" "${sources[@]}"
+}
+
+# Runs a Windows program that needs no console, its output to a file; bounded to 60 s.
+run_windows_program() {
+  local program=$1 output=$2
+  COMTERM_WINE_CASE=$CASE_ID timeout 60 "$WINE" "$program" </dev/null >"$output" 2>&1
 }
 
 # ---- one case ------------------------------------------------------------------------

@@ -18,6 +18,7 @@ mkdir -p "$2" || exit 2
 SUITE_DIR=$(realpath "$2")
 shift 2
 AIDS_SRC=$(dirname "$(realpath "$0")")
+REPO_ROOT=$(realpath "$AIDS_SRC/../..")
 
 source "$AIDS_SRC/harness.sh"
 source "$AIDS_SRC/checks.sh"
