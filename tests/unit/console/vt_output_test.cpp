@@ -1,0 +1,166 @@
+// The VT terminal backend: glyphs for every byte, the exact bytes a statement sends, and
+// the start-up question for the cursor, over pipes and pseudo-terminals.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "console/console_init.h"
+#include "console/console_output_posix.h"
+#include "console/screen_output.h"
+#include "console/screen_writer.h"
+#include "console/vt_glyphs.h"
+#include "fakes/fake_console_input.h"
+#include "fakes/pty_pair.h"
+
+namespace comterm {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(VtGlyphTest, EachByteHasItsGlyph) {
+  const std::vector<std::pair<int, std::string>> cases = {
+      {0, " "},         {1, "☺"},         {7, "•"},         {8, "◘"},         {9, "○"},
+      {10, "◙"},        {13, "♪"},        {27, "←"},        {31, "▼"},        {'A', "A"},
+      {127, "⌂"},       {0x80, "€"},      {0x81, "\uFFFD"}, {0x8D, "\uFFFD"}, {0x8F, "\uFFFD"},
+      {0x90, "\uFFFD"}, {0x9D, "\uFFFD"}, {0x9B, "›"},      {0x9F, "Ÿ"},      {0xA0, "\u00A0"},
+      {0xE9, "é"},      {0xFF, "ÿ"}};
+  for (const auto& [byte, glyph] : cases) {
+    EXPECT_EQ(VtGlyph(static_cast<std::uint8_t>(byte)), glyph) << byte;
+  }
+}
+
+TEST(VtGlyphTest, NoGlyphHoldsAControlCharacter) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string_view glyph = VtGlyph(static_cast<std::uint8_t>(byte));
+    ASSERT_FALSE(glyph.empty()) << byte;
+    for (std::size_t i = 0; i < glyph.size(); ++i) {
+      const auto c = static_cast<unsigned char>(glyph[i]);
+      EXPECT_TRUE(c >= 0x20 && c != 0x7F) << byte;
+      // C1 controls U+0080 to U+009F are C2 80 to C2 9F in UTF-8.
+      if (c == 0xC2 && i + 1 < glyph.size()) {
+        EXPECT_GE(static_cast<unsigned char>(glyph[i + 1]), 0xA0) << byte;
+      }
+    }
+  }
+}
+
+std::string ReadAvailable(int fd) {
+  std::string bytes;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  return bytes;
+}
+
+// The writer over a VT terminal whose output is a pipe the test reads.
+class VtStatementTest : public ::testing::Test {
+ protected:
+  void Start(Coord size, Coord cursor) {
+    ASSERT_EQ(pipe(pipe_), 0);
+    fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
+    vt_ = std::make_unique<VtConsoleOutput>(pipe_[1], VtStartState{size, cursor});
+    InitConsole(*vt_, input_);
+    // A pipe is no terminal: drive the cell writer as on a terminal.
+    Console.PlainOutput = false;
+  }
+  ~VtStatementTest() override {
+    vt_.reset();
+    close(pipe_[0]);
+    close(pipe_[1]);
+  }
+  std::string Statement(const std::string& text) {
+    PutText(ScreenOutput, text);
+    EndWrite(ScreenOutput);
+    return ReadAvailable(pipe_[0]);
+  }
+
+  int pipe_[2] = {-1, -1};
+  testing::FakeConsoleInput input_;
+  std::unique_ptr<VtConsoleOutput> vt_;
+};
+
+TEST_F(VtStatementTest, CellsFollowingEachOtherNeedNoAddressing) {
+  Start({10, 3}, {0, 0});
+  EXPECT_EQ(Statement("ab\x1b[2J"), "ab\xe2\x86\x90[2J");
+}
+
+TEST_F(VtStatementTest, NewRowIsAddressedOnce) {
+  Start({10, 3}, {0, 1});
+  EXPECT_EQ(Statement("hi\r\nyo"), "hi\x1b[3;1Hyo");
+  EXPECT_EQ(Statement("\b\b"), "\x1b[3;1H");
+}
+
+TEST_F(VtStatementTest, BottomRightCellScrollsWithALineFeed) {
+  Start({4, 2}, {0, 1});
+  EXPECT_EQ(Statement("abcd"), "abcd\x1b[2;1H\n\x1b[2;1H");
+}
+
+TEST_F(VtStatementTest, OtherAttributesBecomeColours) {
+  Start({4, 2}, {0, 0});
+  const std::uint16_t yellow_on_blue = 0x1E;
+  std::uint32_t written = 0;
+  vt_->WriteConsoleOutputCharacterA(1, "x", 1, {0, 0}, &written);
+  vt_->WriteConsoleOutputAttribute(1, &yellow_on_blue, 1, {0, 0}, &written);
+  vt_->SetConsoleCursorPosition(1, {1, 0});
+  EXPECT_EQ(ReadAvailable(pipe_[0]), "x\x1b[1;1H\x1b[0;93;44mx");
+}
+
+TEST(CursorReportTest, LastCompleteReplyCounts) {
+  struct Case {
+    std::string reply;
+    std::optional<std::pair<int, int>> cursor;  // column, row; 0-based
+  };
+  const std::vector<Case> cases = {
+      {"\x1b[5;10R", {{9, 4}}},    {"typed\x1b[1;1R", {{0, 0}}}, {"\x1b[2;3R\x1b[4;5R", {{4, 3}}},
+      {"\x1b[5;10", std::nullopt}, {"\x1b[0;0R", std::nullopt},  {"\x1b[5R", std::nullopt},
+      {"", std::nullopt}};
+  for (const Case& c : cases) {
+    const std::optional<Coord> found = ParseCursorReport(c.reply);
+    ASSERT_EQ(found.has_value(), c.cursor.has_value()) << c.reply.substr(1);
+    if (found) {
+      EXPECT_EQ(found->X, c.cursor->first);
+      EXPECT_EQ(found->Y, c.cursor->second);
+    }
+  }
+}
+
+TEST(QueryTerminalTest, TakesTheWindowSizeAndTheReportedCursor) {
+  testing::PtyPair pty;
+  winsize size{};
+  size.ws_col = 30;
+  size.ws_row = 8;
+  ioctl(pty.master(), TIOCSWINSZ, &size);
+  pty.Write("\x1b[7;12R");
+  const VtStartState start = QueryTerminal(pty.slave(), pty.slave(), 5000ms);
+  EXPECT_EQ(start.size.X, 30);
+  EXPECT_EQ(start.size.Y, 8);
+  EXPECT_EQ(start.cursor.X, 11);
+  EXPECT_EQ(start.cursor.Y, 6);
+  EXPECT_EQ(pty.ReadUntilQuiet(10ms), "\x1b[6n");
+}
+
+TEST(QueryTerminalTest, WithoutAReplyStartsAFreshBottomLine) {
+  testing::PtyPair pty;
+  const VtStartState start = QueryTerminal(pty.slave(), pty.slave(), 1ms);
+  EXPECT_EQ(start.cursor.X, 0);
+  EXPECT_EQ(start.cursor.Y, start.size.Y - 1);
+  EXPECT_EQ(pty.ReadUntilQuiet(10ms), "\x1b[6n\r\n");
+}
+
+TEST(VtConsoleOutputTest, LeavesTheTerminalOnAFreshLine) {
+  testing::PtyPair pty;
+  {
+    VtConsoleOutput vt(pty.slave(), VtStartState{{10, 3}, {0, 0}});
+    vt.SetConsoleCursorPosition(1, {3, 0});
+  }
+  EXPECT_EQ(pty.ReadUntilQuiet(10ms), "\x1b[1;4H\r\n");
+}
+
+}  // namespace
+}  // namespace comterm
