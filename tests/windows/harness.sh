@@ -100,7 +100,6 @@ run_windows_program() {
 
 # Starts a case: a fresh directory, no failures yet.
 case_begin() {
-  CASE_NAME=$1
   CASE_ID="$RUN_ID-$((++CASE_COUNT))"
   CASE_DIR="$SUITE_DIR/cases/$CASE_COUNT"
   CTL="$CASE_DIR/ctl"
@@ -135,9 +134,9 @@ attach_port() {
 
 # True when every port number the arguments name is 5 or above, or is not a number.
 ports_are_safe() {
-  local previous= argument value
+  local previous='' argument value
   for argument in "$@"; do
-    value=
+    value=''
     [[ $previous == -p ]] && value=$argument
     [[ $argument == --port=* ]] && value=${argument#--port=}
     if [[ $value =~ ^[0-9]+$ ]] && ((10#$value < 5)); then return 1; fi
@@ -233,7 +232,7 @@ await_status() {
 # Ends whatever the case left running: its tmux server, every process that carries the
 # case's mark (the wine processes it started), its pty peers and COM mappings.
 case_end() {
-  wait_until 3 test -z "$(marked_processes)"
+  wait_until 3 no_marked_processes
   tmux -L "$CASE_ID" kill-server 2>/dev/null
   kill_marked_processes
   local pid n
@@ -254,10 +253,14 @@ processes_with_env() {
 # The processes of the current case: they carry its mark in their environment.
 marked_processes() { processes_with_env "COMTERM_WINE_CASE=$CASE_ID"; }
 
+no_marked_processes() { [[ -z $(marked_processes) ]]; }
+
 kill_marked_processes() {
-  local pids
-  pids=$(marked_processes)
-  [[ -z $pids ]] && return 0
-  kill $pids 2>/dev/null
-  wait_until 5 test -z "$(marked_processes)" || kill -9 $(marked_processes) 2>/dev/null
+  local -a pids
+  mapfile -t pids < <(marked_processes)
+  ((${#pids[@]} == 0)) && return 0
+  kill "${pids[@]}" 2>/dev/null
+  wait_until 5 no_marked_processes && return 0
+  mapfile -t pids < <(marked_processes)
+  ((${#pids[@]} == 0)) || kill -9 "${pids[@]}" 2>/dev/null
 }

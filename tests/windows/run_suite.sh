@@ -48,7 +48,7 @@ report_failure() {
 
 run_case() {
   local function=$1 name=$2
-  case_begin "$name"
+  case_begin
   "$function"
   # A case that ended early must still say why.
   (($? != 0 && ${#CASE_FAILURES[@]} == 0)) && fail "the case stopped early"
