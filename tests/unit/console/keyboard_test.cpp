@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "console/screen_output.h"
 #include "fakes/fake_console_input.h"
 
 namespace comterm {
@@ -23,9 +24,7 @@ class KeyboardTest : public ::testing::Test {
 
   void Bind() {
     Keyboard = KeyboardState{};
-    Keyboard.Api = &input;
-    Keyboard.InputHandle = input.GetStdHandle(kStdInputHandle);
-    Keyboard.InputIsConsole = input.IsConsole(Keyboard.InputHandle);
+    InitKeyboard(input);
   }
 
   // The codes the relay would read now: GetKey while KeyAvailable says a key is ready, up
@@ -173,6 +172,18 @@ TEST_F(KeyboardTest, ReleasingAltWithoutDigitsGivesNothing) {
   input.ReleaseKey(18, 56, 0);
   EXPECT_FALSE(KeyAvailable());
   EXPECT_EQ(input.events_waiting(), 0u);
+}
+
+TEST_F(KeyboardTest, InitKeyboardClearsTheAltNumpadEntryAndOpensStandardInput) {
+  Keyboard.AltNumpadActive = true;
+  Keyboard.AltNumpadValue = 7;
+  InitKeyboard(input);
+  EXPECT_FALSE(Keyboard.AltNumpadActive);
+  EXPECT_EQ(Keyboard.AltNumpadValue, 0);
+  EXPECT_EQ(Keyboard.InputHandle, FakeConsoleInput::kInputHandle);
+  EXPECT_EQ(StandardInput.Handle, FakeConsoleInput::kInputHandle);
+  EXPECT_EQ(StandardInput.State, StreamState::OpenForInput);
+  EXPECT_TRUE(StandardInput.Read);
 }
 
 TEST_F(KeyboardTest, ModifierAndLockKeysAloneGiveNothing) {

@@ -1,0 +1,123 @@
+// Console input on POSIX: standard input as a terminal in raw mode, its bytes decoded into
+// the key events a PC console reports; a file or a pipe is read as plain bytes.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <deque>
+#include <thread>
+
+#include "console/console_input_api.h"
+#include "console/terminal_mode_posix.h"
+#include "console/vt_key_decoder.h"
+
+namespace comterm {
+
+namespace {
+
+int Descriptor(ConsoleHandle handle) {
+  return static_cast<int>(handle);
+}
+
+std::uint32_t NowMs() {
+  const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
+}
+
+bool Readable(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(&entry, 1, 0);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0;
+}
+
+ssize_t ReadRetrying(int fd, char* bytes, std::size_t length) {
+  ssize_t n;
+  do {
+    n = read(fd, bytes, length);
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
+class PosixConsoleInput : public ConsoleInputApi {
+ public:
+  PosixConsoleInput() { posix::EnterRawMode(); }
+
+  ConsoleHandle GetStdHandle(std::int32_t which) override {
+    // The standard handles -10, -11, -12 are descriptors 0, 1, 2.
+    return static_cast<ConsoleHandle>(-10 - which);
+  }
+
+  bool GetNumberOfConsoleInputEvents(ConsoleHandle handle, std::uint32_t* count) override {
+    if (!IsConsole(handle)) return false;
+    Collect(Descriptor(handle));
+    *count = static_cast<std::uint32_t>(keys_.size());
+    return true;
+  }
+
+  bool ReadConsoleInputA(ConsoleHandle handle, InputRecord* buffer, std::uint32_t length,
+                         std::uint32_t* read) override {
+    *read = 0;
+    if (!IsConsole(handle)) return false;
+    for (; *read < length && !keys_.empty(); ++*read) {
+      buffer[*read].EventType = kKeyEvent;
+      buffer[*read].KeyEvent = keys_.front();
+      keys_.pop_front();
+    }
+    return true;
+  }
+
+  void Sleep(std::uint32_t milliseconds) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+
+  bool IsConsole(ConsoleHandle handle) override { return isatty(Descriptor(handle)) == 1; }
+
+  bool InputWaiting(ConsoleHandle handle) override { return Readable(Descriptor(handle)); }
+
+  bool ReadFile(ConsoleHandle handle, char* bytes, std::uint32_t length,
+                std::uint32_t* read) override {
+    const ssize_t n = ReadRetrying(Descriptor(handle), bytes, length);
+    *read = n > 0 ? static_cast<std::uint32_t>(n) : 0;
+    return n >= 0;
+  }
+
+  std::uintptr_t WaitHandle() override { return STDIN_FILENO; }
+
+ private:
+  // Decodes what the terminal has sent so far; a lone ESC is let through once the quiet
+  // gap has passed. A terminal that has hung up can send no more keys: it gives Escape,
+  // so the program ends instead of waiting for ever.
+  void Collect(int fd) {
+    if (Readable(fd)) {
+      char bytes[256];
+      const ssize_t n = ReadRetrying(fd, bytes, sizeof bytes);
+      if (n > 0) {
+        Take(decoder_.Feed(std::string_view(bytes, static_cast<std::size_t>(n)), NowMs()));
+      } else if (n == 0 || errno != EAGAIN) {
+        Take(decoder_.Feed("\x1b", NowMs()));
+        Take(decoder_.Expire(NowMs() + VtKeyDecoder::kEscapeGapMs));
+      }
+    }
+    Take(decoder_.Expire(NowMs()));
+  }
+
+  void Take(const std::vector<KeyEventRecord>& keys) {
+    keys_.insert(keys_.end(), keys.begin(), keys.end());
+  }
+
+  VtKeyDecoder decoder_;
+  std::deque<KeyEventRecord> keys_;
+};
+
+}  // namespace
+
+std::unique_ptr<ConsoleInputApi> CreatePlatformConsoleInput() {
+  return std::make_unique<PosixConsoleInput>();
+}
+
+}  // namespace comterm
