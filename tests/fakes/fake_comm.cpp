@@ -237,6 +237,8 @@ bool FakeComm::ReadFile(CommHandle handle, void* buffer, std::uint32_t length, s
   *count = 0;
   if (BadPort(handle) || Failing("ReadFile")) return false;
   Deliver();
+  line_errors_ |= read_line_errors_;
+  read_line_errors_ = 0;
   if (rx_.size() >= length) {
     std::memcpy(buffer, rx_.data(), length);
     rx_.erase(0, length);
@@ -393,6 +395,8 @@ bool FakeComm::IsNtFamily() {
 
 std::uint8_t FakeComm::ReadPortByte(std::uint16_t address) {
   Record("ReadPortByte", {Hex(address)});
+  // A port read takes time, so that a poll of the register sees the clock move.
+  ++now_;
   return line_status_;
 }
 

@@ -38,6 +38,8 @@ class FakeComm : public CommApi {
   void SetModemStatus(std::uint32_t bits) { modem_status_ = bits; }
   /// Queues `bytes` at virtual time `at_ms`, with line-error flags raised at that time.
   void Arrive(std::uint64_t at_ms, const std::string& bytes, std::uint32_t line_errors = 0);
+  /// Line-error flags the next driver read raises, as errors found in the bytes it takes.
+  void SetReadLineErrors(std::uint32_t flags) { read_line_errors_ = flags; }
   /// While held (flow control), writes stay pending; `release_at` ends the hold then.
   void HoldWrites(bool held, std::optional<std::uint64_t> release_at = std::nullopt);
   /// The output queue count that ClearCommError reports.
@@ -52,7 +54,7 @@ class FakeComm : public CommApi {
   void SetNow(std::uint64_t ms) { now_ = ms; }
   /// The time at which kInput becomes signalled.
   void SetInputReadyAt(std::uint64_t at_ms) { input_ready_at_ = at_ms; }
-  /// The UART line status byte ReadPortByte returns.
+  /// The UART line status byte ReadPortByte returns; each read takes 1 ms.
   void SetLineStatus(std::uint8_t value) { line_status_ = value; }
 
   // Observation.
@@ -165,6 +167,7 @@ class FakeComm : public CommApi {
   std::uint32_t last_error_ = 0;
   std::uint32_t modem_status_ = 0;
   std::uint32_t line_errors_ = 0;
+  std::uint32_t read_line_errors_ = 0;
   std::uint32_t out_queue_ = 0;
   std::uint32_t armed_mask_ = 0;
   CommHandle next_event_ = 1000;
