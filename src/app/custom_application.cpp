@@ -16,7 +16,9 @@ class RaiseAddressScope {
 
 }  // namespace
 
-bool TCustomApplication::ConsoleProgram() const { return IsConsoleProgram; }
+bool TCustomApplication::ConsoleProgram() const {
+  return IsConsoleProgram;
+}
 
 std::string TCustomApplication::Argument(int index) const {
   if (index == 0) return ProgramArguments.ExecutablePath;
@@ -54,6 +56,8 @@ void TCustomApplication::HandleError(TCustomApplication& sender) {
   if (StopOnError) StopRequested = true;
 }
 
-void TCustomApplication::ShowError(const Exception& error) { WriteErrorLine(&error, RaiseAddress); }
+void TCustomApplication::ShowError(const Exception& error) {
+  WriteErrorLine(&error, RaiseAddress);
+}
 
 }  // namespace comterm

@@ -98,8 +98,8 @@ std::string TCustomApplication::CheckLetterGroup(int index, std::string_view sho
       }
     }
     if (at == std::string_view::npos) return Format(kInvalidOption, {index, letter});
-    const bool required = short_options.substr(at + 1, 1) == ":" &&
-                          short_options.substr(at + 2, 1) != ":";
+    const bool required =
+        short_options.substr(at + 1, 1) == ":" && short_options.substr(at + 2, 1) != ":";
     const bool last = j + 1 == arg.size();
     if (required && (!last || !value_at_hand)) return Format(kArgumentNeeded, {index, letter});
   }

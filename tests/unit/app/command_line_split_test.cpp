@@ -24,7 +24,9 @@ TEST(SplitCommandLine, FollowsTheQuotingRules) {
       {"comterm \"a\"\"b c\"", {"ab c"}},
       {"comterm --device=\\\\.\\COM12", {"--device=\\\\.\\COM12"}},
       {"comterm \"\" x", {"", "x"}},
-      {"comterm a\x01" "b", {"a", "b"}},
+      {"comterm a\x01"
+       "b",
+       {"a", "b"}},
       {"", {}},
   };
   for (const Case& c : cases) {

@@ -1,0 +1,91 @@
+#include "app/my_application.h"
+
+#include "app/relay.h"
+#include "app/terminal_settings.h"
+#include "console/screen_output.h"
+#include "runtime/int_convert.h"
+
+namespace comterm {
+namespace {
+
+constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
+const std::vector<std::string> kLongOptions = {
+    "help",     "port:",    "baud:", "data:", "parity:", "stop:",
+    "softflow", "hardflow", "myavr", "stc",   "hex",     "device:",
+};
+
+}  // namespace
+
+TMyApplication::TMyApplication(CommApi& comm) : comm_(comm) {
+  StopOnError = true;
+}
+
+void TMyApplication::RunStep() {
+  if (!ReadCommandLine()) return;
+  RunRelay(comm_);
+  RequestStop();
+}
+
+bool TMyApplication::ReadCommandLine() {
+  const std::string error = ValidateOptions(kShortOptions, kLongOptions);
+  if (!error.empty()) {
+    ShowError(Exception(error));
+    RequestStop();
+    return false;
+  }
+  if (OptionPresent('h', "help")) {
+    PrintUsage();
+    RequestStop();
+    return false;
+  }
+  ReadSettings();
+  return true;
+}
+
+void TMyApplication::ReadSettings() {
+  if (OptionPresent('p', "port")) Settings.PortNumber = StrToInt(OptionValue('p', "port"));
+  if (OptionPresent('b', "baud")) Settings.BaudRate = StrToInt(OptionValue('b', "baud"));
+  if (OptionPresent('d', "data")) Settings.DataBits = StrToInt(OptionValue('d', "data"));
+  if (OptionPresent('r', "parity")) {
+    const std::string parity = OptionValue('r', "parity");
+    // Without a first character there is no parity to choose: refuse rather than guess.
+    if (parity.empty()) throw Exception("Option --parity needs a value: N, E, O, M or S");
+    Settings.ParityLetter = parity[0];
+  }
+  if (OptionPresent('s', "stop")) Settings.StopBitsCode = StrToInt(OptionValue('s', "stop"));
+  if (OptionPresent('f', "softflow")) Settings.SoftFlow = true;
+  if (OptionPresent('h', "hardflow")) Settings.HardFlow = true;
+  if (OptionPresent('m', "myavr")) Settings.MyAvrMode = true;
+  if (OptionPresent('c', "stc")) Settings.StcMode = true;
+  if (OptionPresent('x', "hex")) Settings.HexMode = true;
+  if (FindOption("device")) {
+    Settings.DeviceName = OptionValue("device");
+    if (Settings.DeviceName.empty()) throw Exception("Option --device needs a device name");
+  }
+}
+
+void TMyApplication::PrintUsage() {
+  static const char* const kLines[] = {
+      " -p --port         1, 2, 3 etc.",
+      " -b --baud         9600, 19200, etc.",
+      " -d --data         8 or 7",
+      " -r --parity       N, E, O",
+      " -s --stop         0=one, 1=1.5, 2=two",
+      " -f --softflow     softflow",
+      " -h --hardflow     hardflow",
+      " -m --myavr        switch to myAVR data mode",
+      " -c --stc          switch to STC mode",
+      " -x --hex          enable hex mode",
+      "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)",
+  };
+  PutText(ScreenOutput, "Usage: ");
+  PutText(ScreenOutput, Argument(0));
+  PutText(ScreenOutput, " -h");
+  EndLine(ScreenOutput);
+  for (const char* line : kLines) {
+    PutText(ScreenOutput, line);
+    EndLine(ScreenOutput);
+  }
+}
+
+}  // namespace comterm

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "app/relay.h"
+#include "app/terminal_settings.h"
+#include "console/console_init.h"
+#include "console/screen_output.h"
+#include "fakes/fake_comm.h"
+#include "fakes/fake_console_input.h"
+#include "fakes/fake_console_output.h"
+#include "serial/serial_errors.h"
+
+namespace comterm {
+namespace {
+
+using testing::FakeComm;
+using testing::FakeConsoleOutput;
+
+const std::string kDataMode("\x08\0\0\0\xD5\xA6\xFD\xE1\xF7\xE2\xC6\x64", 12);
+const std::string kProgrammingMode("\x08\0\0\0\xD5\xA6\xFD\xE1\xF7\xE2\xC6\x70", 12);
+const std::string kStcSync("\x01\0\0\0\x7F", 5);
+constexpr int kColumns = 120;
+
+// Keys that become available at virtual times of the serial fake's clock; an action may
+// run at such a time too.
+class TimedKeys : public testing::FakeConsoleInput {
+ public:
+  explicit TimedKeys(FakeComm& clock) : clock_(clock) {}
+  void At(std::uint64_t ms, std::function<void(TimedKeys&)> action) {
+    script_.emplace(ms, std::move(action));
+  }
+  void KeyAt(std::uint64_t ms, std::uint16_t vk, std::uint16_t scan, char ascii,
+             std::uint32_t state = 0) {
+    At(ms, [=](TimedKeys& keys) { keys.PressKey(vk, scan, ascii, state); });
+  }
+  bool GetNumberOfConsoleInputEvents(ConsoleHandle handle, std::uint32_t* count) override {
+    while (!script_.empty() && script_.begin()->first <= clock_.Now()) {
+      auto action = std::move(script_.begin()->second);
+      script_.erase(script_.begin());
+      action(*this);
+    }
+    return FakeConsoleInput::GetNumberOfConsoleInputEvents(handle, count);
+  }
+
+ private:
+  FakeComm& clock_;
+  std::multimap<std::uint64_t, std::function<void(TimedKeys&)>> script_;
+};
+
+class RelayTest : public ::testing::Test {
+ protected:
+  RelayTest() : screen_({kColumns, 30}, {0, 0, kColumns - 1, 29}), keys_(comm_) {
+    InitConsole(screen_, keys_);
+    Settings = TerminalSettings{};
+    ReceivedCount = 0;
+    comm_.AddDevice("\\\\.\\COM1");
+  }
+
+  std::string Row(int y) {
+    std::string row = screen_.Row(y, 0, kColumns - 1);
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    return row;
+  }
+  void EscapeAt(std::uint64_t ms) { keys_.KeyAt(ms, 27, 1, 27); }
+
+  FakeComm comm_;
+  FakeConsoleOutput screen_;
+  TimedKeys keys_;
+};
+
+TEST_F(RelayTest, OpeningLineStatesTheSettings) {
+  EscapeAt(0);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(0),
+            "opening com=1 baud=19200 databits=8 parity=N stop=0 softflow=0 hardflow=0 "
+            "hexmode=0 stcmode=0");
+
+  Settings = {-5, 115200, true, true, 7, 'e', 2, true, true, true, ""};
+  comm_.AddDevice("\\\\.\\COM-5");
+  screen_.set_cursor({0, 5});
+  EscapeAt(0);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(5),
+            "opening com=-5 baud=115200 databits=7 parity=e stop=2 softflow=1 hardflow=1 "
+            "hexmode=1 stcmode=1");
+  EXPECT_EQ(comm_.CallsNamed("CreateFileA").back().find("\\\\.\\COM-5") != std::string::npos, true);
+}
+
+TEST_F(RelayTest, OpensTheNamedDeviceWithTheSettings) {
+  Settings.DeviceName = "/dev/pts/7";
+  Settings.BaudRate = 9600;
+  Settings.ParityLetter = 'E';
+  comm_.AddDevice("/dev/pts/7");
+  EscapeAt(0);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(0).substr(0, 35), "opening device=/dev/pts/7 baud=9600");
+  EXPECT_EQ(comm_.DeviceDcb().BaudRate, 9600u);
+  EXPECT_EQ(comm_.DeviceDcb().Parity, 2);
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+TEST_F(RelayTest, MyAvrCommandsAroundTheSession) {
+  Settings.MyAvrMode = true;
+  EscapeAt(250);
+  RunRelay(comm_);
+  EXPECT_EQ(comm_.Wire(), kDataMode + kProgrammingMode);
+  EXPECT_EQ(Row(1), "MyAVR: switching to data mode");
+  EXPECT_EQ(Row(2), "MyAVR: switching to programming mode");
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+TEST_F(RelayTest, StcSyncsOncePerSilentWaitUntilTheFirstByte) {
+  Settings.StcMode = true;
+  comm_.Arrive(250, "K");
+  EscapeAt(700);
+  RunRelay(comm_);
+  EXPECT_EQ(comm_.Wire(), kStcSync + kStcSync);
+  EXPECT_EQ(Row(1), "..K");
+  EXPECT_EQ(ReceivedCount, 1u);
+}
+
+TEST_F(RelayTest, ReceivedBytesAsCharactersOrHexTokens) {
+  comm_.Arrive(10, std::string("ab\rX\0", 5));
+  EscapeAt(400);
+  RunRelay(comm_);
+  // CR returns to the left edge; X and the 0x00 byte overwrite a and b.
+  EXPECT_EQ(screen_.Row(1, 0, 2), std::string("X\0 ", 3));
+  EXPECT_EQ(ReceivedCount, 4u);
+
+  Settings.HexMode = true;
+  screen_.set_cursor({0, 5});
+  comm_.Arrive(comm_.Now() + 10, std::string("A\n\0\xFF", 4));
+  EscapeAt(comm_.Now() + 400);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(6), "#41 #0A #00 #FF");
+}
+
+TEST_F(RelayTest, KeysAreEchoedAndSentEscapeIsNeither) {
+  keys_.KeyAt(0, 'A', 30, 'a');
+  keys_.KeyAt(0, 13, 28, 13);
+  keys_.KeyAt(0, 38, 72, 0, 0x100);  // Up
+  keys_.KeyAt(0, 112, 59, 0, 0x10);  // Shift+F1
+  EscapeAt(0);
+  RunRelay(comm_);
+  EXPECT_EQ(comm_.Wire(), std::string("a\r\0\x48\0\x54", 6));
+  // 'a', then CR returns to the left edge: the extended codes overwrite from column 0.
+  EXPECT_EQ(screen_.Row(1, 0, 3), std::string("\0H\0T", 4));
+}
+
+TEST_F(RelayTest, AnExtendedKeyTakesTwoPasses) {
+  keys_.KeyAt(0, 39, 77, 0, 0x100);  // Right
+  EscapeAt(0);
+  comm_.Arrive(150, "z");
+  RunRelay(comm_);
+  // The 0 goes out in the first pass, the code in the second, after its receive wait.
+  EXPECT_EQ(comm_.Wire(), std::string("\0\x4D", 2));
+  EXPECT_GE(comm_.Now(), 200u);
+}
+
+TEST_F(RelayTest, APortThatDoesNotOpenEndsWithTheSerialError) {
+  Settings.PortNumber = 9;
+  Settings.MyAvrMode = true;
+  try {
+    RunRelay(comm_);
+    FAIL() << "no exception";
+  } catch (const EDorvaneError& e) {
+    EXPECT_EQ(e.Code, 2);
+    EXPECT_EQ(e.Message(), "Communication error 2: System message 2");
+  }
+  EXPECT_EQ(Row(1), "");  // no myAVR lines
+  EXPECT_EQ(comm_.Wire(), "");
+}
+
+TEST_F(RelayTest, RefusedSettingsEndWithTheSerialErrorAndClose) {
+  comm_.Fail("SetCommState", 87);
+  EXPECT_THROW(RunRelay(comm_), EDorvaneError);
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+TEST_F(RelayTest, AConsoleFailureStillSwitchesTheBoardBackAndCloses) {
+  Settings.MyAvrMode = true;
+  keys_.At(150, [](TimedKeys& keys) {
+    ScreenOutput.State = StreamState::Closed;
+    keys.PressKey('A', 30, 'a');
+  });
+  EXPECT_THROW(RunRelay(comm_), EInOutError);
+  EXPECT_EQ(comm_.Wire(), kDataMode + kProgrammingMode);
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+}  // namespace
+}  // namespace comterm
