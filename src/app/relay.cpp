@@ -1,5 +1,6 @@
 #include "app/relay.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "runtime/format.h"
 #include "serial/block_serial.h"
 #include "serial/serial_errors.h"
+#include "serial/ticks.h"
 
 namespace comterm {
 namespace {
@@ -50,30 +52,50 @@ void RaiseIfFailed(const TBlockSerial& port) {
   throw EDorvaneError(port.LastErrorCode, text);
 }
 
-void ShowReceivedByte(std::uint8_t b) {
+// Measures the silence the STC sync paces itself by: a typed key ends a receive wait
+// early, yet the sync still goes out once per 100 ms of silence.
+class SilenceClock {
+ public:
+  explicit SilenceClock(CommApi& comm) : comm_(comm), start_(MillisecondTick(comm)) {}
+  std::int32_t Elapsed() const {
+    return static_cast<std::int32_t>(
+        std::min<std::uint32_t>(TickElapsed(start_, MillisecondTick(comm_)), kReceiveWait));
+  }
+  void Restart() { start_ = MillisecondTick(comm_); }
+
+ private:
+  CommApi& comm_;
+  std::uint32_t start_;
+};
+
+// A burst is shown in one console write: the statement ends only when no further
+// received byte is already waiting in the port's buffer.
+void ShowReceivedByte(const TBlockSerial& port, std::uint8_t b) {
   if (Settings.HexMode) {
     static const char kDigits[] = "0123456789ABCDEF";
     PutText(ScreenOutput, std::string{'#', kDigits[b >> 4], kDigits[b & 15], ' '});
   } else {
     PutChar(ScreenOutput, static_cast<char>(b));
   }
-  EndWrite(ScreenOutput);
+  if (port.LineBuffer.empty()) EndWrite(ScreenOutput);
 }
 
 // One pass: the receive wait, the STC sync, the received byte, the keyboard.
 // Returns false when the stop key was typed.
-bool RelayPass(TBlockSerial& port) {
-  const std::uint8_t b = port.ReadByte(kReceiveWait);
+bool RelayPass(TBlockSerial& port, SilenceClock& silence) {
+  const bool syncing = Settings.StcMode && ReceivedCount == 0;
+  const std::uint8_t b = port.ReadByte(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait);
   // ReadByte's 0 with no error recorded is a received 0x00 byte, not a timeout.
   const bool received = b != 0 || port.LastErrorCode == 0;
-  if (Settings.StcMode && ReceivedCount == 0 && b == 0) {
+  if (syncing && b == 0 && (received || silence.Elapsed() >= kReceiveWait)) {
     PutChar(ScreenOutput, '.');
     EndWrite(ScreenOutput);
     port.WriteBlock(kStcSyncBlock);
+    silence.Restart();
   }
   if (received) {
     if (b != 0) ++ReceivedCount;
-    ShowReceivedByte(b);
+    ShowReceivedByte(port, b);
   }
   if (!KeyAvailable()) return true;
   const std::uint8_t key = GetKey();
@@ -117,8 +139,11 @@ void RunRelay(CommApi& comm) {
       port->WriteBlock(kDataModeCommand);
       data_mode_sent = true;
     }
-    while (RelayPass(*port)) {
+    port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
+    SilenceClock silence(comm);
+    while (RelayPass(*port, silence)) {
     }
+    EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {
     try {
       CloseRelay(port, data_mode_sent);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -25,12 +27,13 @@ const std::string kStcSync("\x01\0\0\0\x7F", 5);
 constexpr int kColumns = 120;
 
 // Keys that become available at virtual times of the serial fake's clock; an action may
-// run at such a time too.
+// run at such a time too. The fake driver's input handle is signalled while a key waits.
 class TimedKeys : public testing::FakeConsoleInput {
  public:
   explicit TimedKeys(FakeComm& clock) : clock_(clock) {}
   void At(std::uint64_t ms, std::function<void(TimedKeys&)> action) {
     script_.emplace(ms, std::move(action));
+    Signal();
   }
   void KeyAt(std::uint64_t ms, std::uint16_t vk, std::uint16_t scan, char ascii,
              std::uint32_t state = 0) {
@@ -42,10 +45,22 @@ class TimedKeys : public testing::FakeConsoleInput {
       script_.erase(script_.begin());
       action(*this);
     }
-    return FakeConsoleInput::GetNumberOfConsoleInputEvents(handle, count);
+    const bool result = FakeConsoleInput::GetNumberOfConsoleInputEvents(handle, count);
+    Signal();
+    return result;
   }
+  std::uintptr_t WaitHandle() override { return FakeComm::kInput; }
 
  private:
+  // Input is signalled now while events wait, else at the next scripted time.
+  void Signal() {
+    if (events_waiting() > 0) {
+      clock_.SetInputReadyAt(clock_.Now());
+    } else {
+      clock_.SetInputReadyAt(script_.empty() ? UINT64_MAX : script_.begin()->first);
+    }
+  }
+
   FakeComm& clock_;
   std::multimap<std::uint64_t, std::function<void(TimedKeys&)>> script_;
 };
@@ -151,13 +166,51 @@ TEST_F(RelayTest, KeysAreEchoedAndSentEscapeIsNeither) {
 }
 
 TEST_F(RelayTest, AnExtendedKeyTakesTwoPasses) {
+  comm_.Arrive(0, "yz");
   keys_.KeyAt(0, 39, 77, 0, 0x100);  // Right
-  EscapeAt(0);
-  comm_.Arrive(150, "z");
+  EscapeAt(10);
   RunRelay(comm_);
-  // The 0 goes out in the first pass, the code in the second, after its receive wait.
+  // One received byte and one key code per pass: y, 0, then z, 0x4D.
   EXPECT_EQ(comm_.Wire(), std::string("\0\x4D", 2));
-  EXPECT_GE(comm_.Now(), 200u);
+  EXPECT_EQ(screen_.Row(1, 0, 3), std::string("y\0zM", 4));
+}
+
+TEST_F(RelayTest, AKeyOnASilentLineGoesOutAtOnce) {
+  keys_.KeyAt(30, 'A', 30, 'a');
+  EscapeAt(45);
+  RunRelay(comm_);
+  EXPECT_EQ(comm_.Wire(), "a");
+  EXPECT_LT(comm_.Now(), 100u);  // neither key waited for the end of a receive wait
+}
+
+TEST_F(RelayTest, StcKeepsItsPaceWhileTyping) {
+  Settings.StcMode = true;
+  for (std::uint64_t t = 30; t < 450; t += 40) keys_.KeyAt(t, 'A', 30, 'a');
+  EscapeAt(450);
+  RunRelay(comm_);
+  std::string wire = comm_.Wire();
+  int syncs = 0;
+  for (std::size_t at = wire.find(kStcSync); at != std::string::npos;
+       at = wire.find(kStcSync, at + 1)) {
+    ++syncs;
+  }
+  EXPECT_EQ(syncs, 4);  // at 100, 200, 300 and 400 ms
+  EXPECT_EQ(std::count(wire.begin(), wire.end(), 'a'), 11);
+}
+
+TEST_F(RelayTest, ABurstReachesTheConsoleInOneWriteAndLooksTheSame) {
+  std::string burst;
+  for (int i = 0; i < 300; ++i) burst += static_cast<char>(i % 7 == 6 ? 0 : 'a' + i % 26);
+  comm_.Arrive(50, burst);
+  EscapeAt(300);
+  RunRelay(comm_);
+  std::string shown;
+  for (int y = 1; y <= 3; ++y) shown += screen_.Row(y, 0, kColumns - 1);
+  EXPECT_EQ(shown.substr(0, 300), burst);
+  auto writes = std::count(screen_.calls().begin(), screen_.calls().end(),
+                           std::string("SetConsoleOutputCP 1252"));
+  // The opening line, the burst (handed over at 256 bytes and at its end), the last flush.
+  EXPECT_EQ(writes, 4);
 }
 
 TEST_F(RelayTest, APortThatDoesNotOpenEndsWithTheSerialError) {
