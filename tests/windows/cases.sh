@@ -86,11 +86,12 @@ case_usage() {
     " -m --myavr        switch to myAVR data mode"
     " -c --stc          switch to STC mode"
     " -x --hex          enable hex mode"
+    "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)"
   )
   local row
   for row in "${!lines[@]}"; do expect_row $((row + 1)) "${lines[row]}"; done
-  expect_blank_from 11
-  expect_cursor 0 11
+  expect_blank_from 12
+  expect_cursor 0 12
 }
 
 case_invalid_option() {
@@ -169,9 +170,9 @@ case_receive_plain() {
 case_receive_hex() {
   start_on_com5 -x || return 1
   relay_running || return 1
-  # A received 0 cannot be told from a silent wait: it is not shown.
+  # A received 0 is shown too: the relay tells it from a silent wait.
   peer_send 5 'A\n\xff\x00B'
-  await_row 1 "k#41 #0A #FF #42"
+  await_row 1 "k#41 #0A #FF #00 #42"
   escape_ends 2
 }
 
