@@ -186,7 +186,8 @@ case_myavr() {
   use_final_dump || return 1
   expect_row 2 "MyAVR: switching to programming mode"
   expect_blank_from 3
-  expect_wire 5 "$MYAVR_DATA_MODE $MYAVR_PROGRAMMING_MODE"
+  # The far end may still be reading the last block when the program's status appears.
+  await_wire 5 "$MYAVR_DATA_MODE $MYAVR_PROGRAMMING_MODE" 5
 }
 
 # The sync blocks repeated `count` times.

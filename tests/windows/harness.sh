@@ -25,7 +25,7 @@ build_aid() {
 
 build_aids() {
   mkdir -p "$AIDS" || return 1
-  build_aid "$AIDS/modem_lines_preload.so" "$AIDS_SRC/modem_lines_preload.c" \
+  build_aid "$AIDS/pty_port_preload.so" "$AIDS_SRC/pty_port_preload.c" \
     gcc -O2 -Wall -Wextra -Werror -shared -fPIC -ldl &&
     build_aid "$AIDS/pty_peer" "$AIDS_SRC/pty_peer.c" gcc -O2 -Wall -Wextra -Werror -lutil &&
     build_aid "$AIDS/console_launcher.exe" "$AIDS_SRC/console_launcher.cpp" \
@@ -154,7 +154,7 @@ launch() {
   exe_path=$(windows_path "$EXE") || return 1
   {
     echo "export COMTERM_WINE_CASE=$(printf %q "$CASE_ID")"
-    echo "export LD_PRELOAD=$(printf %q "$AIDS/modem_lines_preload.so")"
+    echo "export LD_PRELOAD=$(printf %q "$AIDS/pty_port_preload.so")"
     printf '%q ' "$WINE" "$AIDS/console_launcher.exe" "Z:$CTL" "$exe_path" "$@"
     echo
     echo "echo \$? > $(printf %q "$CTL/status")"

@@ -1,13 +1,20 @@
 // LD_PRELOAD aid for running the Windows build under wine with COM ports on
-// pseudo-terminals. A pty has no modem lines, so TIOCMGET and its siblings fail; wine then
-// cancels every pending WaitCommEvent after a millisecond or two, and a 100 ms receive wait
-// no longer waits. This library answers the four modem-line requests itself when the real
-// call fails on a terminal: DTR and RTS keep what was last set, CTS, DSR and DCD read as on.
+// pseudo-terminals, making a pty behave as a serial port does in the two ways the program
+// relies on:
+// - A pty has no modem lines, so TIOCMGET and its siblings fail; wine then cancels every
+//   pending WaitCommEvent after a millisecond or two, and a 100 ms receive wait no longer
+//   waits. The four modem-line requests are answered here when the real call fails on a
+//   terminal: DTR and RTS keep what was last set, CTS, DSR and DCD read as on.
+// - A pty carries written bytes to its master at once, yet flushing its output queue
+//   (wine's PurgeComm with PURGE_TXCLEAR) takes back what the master has not read yet. On a
+//   port, bytes already drained onto the line are gone from the queue, so an output flush
+//   on a pty is dropped here and an input flush kept.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
@@ -53,4 +60,14 @@ int ioctl(int fd, unsigned long request, ...) {
   }
   errno = saved_errno;
   return emulate(request, (int*)argument);
+}
+
+typedef int (*tcflush_fn)(int, int);
+
+int tcflush(int fd, int queue) {
+  static tcflush_fn next;
+  if (!next) next = (tcflush_fn)dlsym(RTLD_NEXT, "tcflush");
+  if (isatty(fd) && queue == TCOFLUSH) return 0;
+  if (isatty(fd) && queue == TCIOFLUSH) queue = TCIFLUSH;
+  return next(fd, queue);
 }
