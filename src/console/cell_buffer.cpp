@@ -81,4 +81,11 @@ bool CellBuffer::Scroll(const SmallRect& scroll, const SmallRect* clip, Coord de
   return true;
 }
 
+void CellBuffer::ScrollWholeBufferUp(const CharInfo& fill) {
+  if (cells_.empty()) return;
+  const std::ptrdiff_t width = size_.X;
+  std::copy(cells_.begin() + width, cells_.end(), cells_.begin());
+  std::fill(cells_.end() - width, cells_.end(), fill);
+}
+
 }  // namespace comterm

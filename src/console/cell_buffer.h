@@ -34,6 +34,9 @@ class CellBuffer {
   /// buffer change. False when `scroll` lies wholly outside the buffer.
   bool Scroll(const SmallRect& scroll, const SmallRect* clip, Coord destination,
               const CharInfo& fill);
+  /// Moves every row up by one; the bottom row becomes `fill`. The same as Scroll of the
+  /// whole buffer to its top, without a copy of the buffer.
+  void ScrollWholeBufferUp(const CharInfo& fill);
 
  private:
   std::size_t Index(int x, int y) const;

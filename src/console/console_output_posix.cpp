@@ -159,14 +159,19 @@ bool VtConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle, const char* ch
   return *written == length;
 }
 
+// Only a cell whose colour changes is drawn again.
 bool VtConsoleOutput::WriteConsoleOutputAttribute(ConsoleHandle, const std::uint16_t* attributes,
                                                   std::uint32_t length, Coord at,
                                                   std::uint32_t* written) {
-  const CellBuffer before = cells_;
-  *written = cells_.WriteAttributes(attributes, length, at);
-  for (std::uint32_t i = 0; i < *written; ++i) {
-    const Coord cell = CellAfter(at, static_cast<int>(i), cells_.Size().X);
-    if (before.At(cell).Attributes != cells_.At(cell).Attributes) DrawCell(cell);
+  *written = 0;
+  if (!cells_.Contains(at)) return length == 0;
+  for (; *written < length; ++*written) {
+    const Coord cell = CellAfter(at, static_cast<int>(*written), cells_.Size().X);
+    if (!cells_.Contains(cell)) break;
+    CharInfo& stored = cells_.At(cell);
+    if (stored.Attributes == attributes[*written]) continue;
+    stored.Attributes = attributes[*written];
+    DrawCell(cell);
   }
   return *written == length;
 }
@@ -208,11 +213,17 @@ bool VtConsoleOutput::IsWholeScreenScrollUp(const SmallRect& scroll, const Small
          fill.AsciiChar == ' ' && fill.Attributes == kDefaultAttribute;
 }
 
+// From a known place on the bottom row CR LF is enough, and it leaves the cursor known
+// (a line feed alone keeps or drops the column, as the terminal's output mode says).
 void VtConsoleOutput::ScrollWholeScreenUp(const CharInfo& fill) {
   const std::int16_t bottom = static_cast<std::int16_t>(cells_.Size().Y - 1);
-  const SmallRect screen{0, 0, static_cast<std::int16_t>(cells_.Size().X - 1), bottom};
-  cells_.Scroll({0, 1, screen.Right, bottom}, &screen, {0, 0}, fill);
+  cells_.ScrollWholeBufferUp(fill);
   SetPen(kDefaultAttribute);
+  if (terminal_cursor_.X >= 0 && terminal_cursor_.Y == bottom) {
+    pending_ += "\r\n";
+    terminal_cursor_ = {0, bottom};
+    return;
+  }
   MoveTerminalCursor({0, bottom});
   pending_ += '\n';
   terminal_cursor_ = kUnknown;
