@@ -3,6 +3,7 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include "console/cell_run_output.h"
 #include "console/console_api.h"
 
 namespace comterm {
@@ -105,8 +106,9 @@ class Win32ConsoleOutput : public ConsoleOutputApi {
 
 }  // namespace
 
+// The writer's cells reach the console a run per row, not one call per cell.
 std::unique_ptr<ConsoleOutputApi> CreatePlatformConsoleOutput() {
-  return std::make_unique<Win32ConsoleOutput>();
+  return std::make_unique<CellRunOutput>(std::make_unique<Win32ConsoleOutput>());
 }
 
 }  // namespace comterm
