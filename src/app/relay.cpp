@@ -68,6 +68,26 @@ class SilenceClock {
   std::uint32_t start_;
 };
 
+// Looking at the keyboard costs a system call, taking a byte from the port's buffer none:
+// within a burst the keyboard is looked at every so many bytes and when the burst ends.
+constexpr int kBurstBytesPerKeyCheck = 64;
+
+class KeyCheckPace {
+ public:
+  bool Due(const TBlockSerial& port, bool received) {
+    // The second code of an extended key is always taken in the very next pass.
+    if (!received || port.LineBuffer.empty() || Keyboard.PendingKey != 0 ||
+        Keyboard.ExtendedPending || ++burst_bytes_ >= kBurstBytesPerKeyCheck) {
+      burst_bytes_ = 0;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  int burst_bytes_ = 0;
+};
+
 // A burst is shown in one console write: the statement ends only when no further
 // received byte is already waiting in the port's buffer.
 void ShowReceivedByte(const TBlockSerial& port, std::uint8_t b) {
@@ -82,7 +102,7 @@ void ShowReceivedByte(const TBlockSerial& port, std::uint8_t b) {
 
 // One pass: the receive wait, the STC sync, the received byte, the keyboard.
 // Returns false when the stop key was typed.
-bool RelayPass(TBlockSerial& port, SilenceClock& silence) {
+bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys) {
   const bool syncing = Settings.StcMode && ReceivedCount == 0;
   const std::uint8_t b = port.ReadByte(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait);
   // ReadByte's 0 with no error recorded is a received 0x00 byte, not a timeout.
@@ -97,7 +117,7 @@ bool RelayPass(TBlockSerial& port, SilenceClock& silence) {
     if (b != 0) ++ReceivedCount;
     ShowReceivedByte(port, b);
   }
-  if (!KeyAvailable()) return true;
+  if (!keys.Due(port, received) || !KeyAvailable()) return true;
   const std::uint8_t key = GetKey();
   if (key == kStopKey) return false;
   PutChar(ScreenOutput, static_cast<char>(key));
@@ -141,7 +161,8 @@ void RunRelay(CommApi& comm) {
     }
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
     SilenceClock silence(comm);
-    while (RelayPass(*port, silence)) {
+    KeyCheckPace keys;
+    while (RelayPass(*port, silence, keys)) {
     }
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <thread>
 
 #include "console/console_input_api.h"
@@ -75,7 +76,14 @@ class PosixConsoleInput : public ConsoleInputApi {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
   }
 
-  bool IsConsole(ConsoleHandle handle) override { return isatty(Descriptor(handle)) == 1; }
+  // Asked once per handle: the keyboard asks on every poll, and a terminal stays one.
+  bool IsConsole(ConsoleHandle handle) override {
+    if (!console_handle_ || *console_handle_ != handle) {
+      console_handle_ = handle;
+      is_console_ = isatty(Descriptor(handle)) == 1;
+    }
+    return is_console_;
+  }
 
   bool InputWaiting(ConsoleHandle handle) override { return Readable(Descriptor(handle)); }
 
@@ -111,6 +119,8 @@ class PosixConsoleInput : public ConsoleInputApi {
   }
 
   VtKeyDecoder decoder_;
+  std::optional<ConsoleHandle> console_handle_;
+  bool is_console_ = false;
   std::deque<KeyEventRecord> keys_;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "serial/comm_api.h"
+#include "serial/receive_buffer.h"
 #include "serial/serial_errors.h"
 
 namespace comterm {
@@ -204,7 +205,7 @@ class TBlockSerial {
   /// Text of LastErrorCode.
   std::string LastErrorText = "OK";
   /// Bytes taken from the driver and not yet handed out.
-  std::string LineBuffer;
+  ReceiveBuffer LineBuffer;
   /// Raise EDorvaneError on a non-zero outcome.
   bool RaiseExcept = false;
   /// Driver input queue size requested at opening.

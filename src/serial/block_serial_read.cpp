@@ -16,8 +16,7 @@ std::uint8_t TBlockSerial::ReadByte(std::int32_t timeout) {
   if (LineBuffer.empty()) LineBuffer = ReadPacket(timeout);
   // After an error the packet stays in LineBuffer for the next call.
   if (LastErrorCode == 0 && !LineBuffer.empty()) {
-    result = static_cast<std::uint8_t>(LineBuffer.front());
-    LineBuffer.erase(0, 1);
+    result = static_cast<std::uint8_t>(LineBuffer.PopFront());
   }
   RaiseIfError();
   return result;
@@ -28,7 +27,7 @@ std::string TBlockSerial::ReadPacket(std::int32_t timeout) {
   if (LinesNotReady()) return result;
   SetError(0);
   if (!LineBuffer.empty()) {
-    result.swap(LineBuffer);
+    result = LineBuffer.TakeAll();
   } else {
     comm_.Sleep(0);
     std::int32_t n = BytesWaiting();

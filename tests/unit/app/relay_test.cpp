@@ -170,9 +170,20 @@ TEST_F(RelayTest, AnExtendedKeyTakesTwoPasses) {
   keys_.KeyAt(0, 39, 77, 0, 0x100);  // Right
   EscapeAt(10);
   RunRelay(comm_);
-  // One received byte and one key code per pass: y, 0, then z, 0x4D.
+  // Within a burst the keyboard is looked at when the burst ends; the extended code
+  // follows in the very next pass.
   EXPECT_EQ(comm_.Wire(), std::string("\0\x4D", 2));
-  EXPECT_EQ(screen_.Row(1, 0, 3), std::string("y\0zM", 4));
+  EXPECT_EQ(screen_.Row(1, 0, 3), std::string("yz\0M", 4));
+}
+
+TEST_F(RelayTest, WithinALongBurstKeysAreStillTaken) {
+  comm_.Arrive(0, std::string(1000, 'r'));
+  keys_.KeyAt(0, 'A', 30, 'a');
+  EscapeAt(0);
+  RunRelay(comm_);
+  // The key went out and Escape ended the session long before the burst was shown.
+  EXPECT_EQ(comm_.Wire(), "a");
+  EXPECT_LT(ReceivedCount, 200u);
 }
 
 TEST_F(RelayTest, AKeyOnASilentLineGoesOutAtOnce) {
