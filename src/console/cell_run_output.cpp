@@ -104,4 +104,9 @@ bool CellRunOutput::WriteFile(ConsoleHandle handle, const char* bytes, std::uint
   return target_->WriteFile(handle, bytes, length);
 }
 
+void CellRunOutput::FlushOutput(ConsoleHandle handle) {
+  Flush();
+  target_->FlushOutput(handle);
+}
+
 }  // namespace comterm

@@ -43,6 +43,7 @@ class CellRunOutput : public ConsoleOutputApi {
   void SetActiveWindow() override;
   bool IsConsole(ConsoleHandle handle) override;
   bool WriteFile(ConsoleHandle handle, const char* bytes, std::uint32_t length) override;
+  void FlushOutput(ConsoleHandle handle) override;
 
  private:
   /// Makes a write at `at` part of the held run when it follows the `held` cells of its

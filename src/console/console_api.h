@@ -80,6 +80,10 @@ class ConsoleOutputApi {
   virtual bool IsConsole(ConsoleHandle handle) = 0;
   /// Writes bytes as they are, for standard output that is not a console.
   virtual bool WriteFile(ConsoleHandle handle, const char* bytes, std::uint32_t length) = 0;
+
+  /// The end of a screen statement: what the backend still holds must now reach the
+  /// screen. A backend that shows every call at once has nothing to do.
+  virtual void FlushOutput(ConsoleHandle /*handle*/) {}
 };
 
 /// The console output backend of this platform.

@@ -18,7 +18,7 @@ void TakeWindowAndAttribute(ConsoleOutputApi& output) {
 
 void OpenScreenOutput(ConsoleOutputApi& output) {
   ResetStream(ScreenOutput);
-  OpenForOutput(ScreenOutput, ConsoleWrite);
+  OpenForOutput(ScreenOutput, ConsoleWrite, ConsoleWriteStatement);
   ScreenOutput.Handle = output.GetStdHandle(kStdOutputHandle);
   // Decided once: a file or a pipe takes the text as plain bytes.
   Console.PlainOutput = !output.IsConsole(ScreenOutput.Handle);

@@ -13,6 +13,8 @@ namespace comterm {
 namespace {
 
 constexpr std::uint16_t kDefaultAttribute = 7;
+// Output held for one statement beyond this size is written at once.
+constexpr std::size_t kLargeOutput = 64 * 1024;
 constexpr Coord kUnknown{-1, -1};
 
 bool WriteAll(int fd, const char* bytes, std::size_t length) {
@@ -145,7 +147,9 @@ bool VtConsoleOutput::SetConsoleCursorPosition(ConsoleHandle, Coord position) {
   if (!cells_.Contains(position)) return false;
   cursor_ = position;
   MoveTerminalCursor(position);
-  Flush();
+  // A long statement is handed over in pieces of 256 bytes; it goes out in one write at
+  // its end unless it grows large.
+  if (pending_.size() >= kLargeOutput) Flush();
   return true;
 }
 
@@ -262,6 +266,10 @@ void VtConsoleOutput::SetPen(std::uint16_t attribute) {
   if (pen_ == attribute) return;
   pending_ += Sgr(attribute);
   pen_ = attribute;
+}
+
+void VtConsoleOutput::FlushOutput(ConsoleHandle) {
+  Flush();
 }
 
 void VtConsoleOutput::Flush() {

@@ -59,6 +59,7 @@ class VtConsoleOutput : public ConsoleOutputApi {
   void SetActiveWindow() override {}
   bool IsConsole(ConsoleHandle handle) override;
   bool WriteFile(ConsoleHandle handle, const char* bytes, std::uint32_t length) override;
+  void FlushOutput(ConsoleHandle handle) override;
 
  private:
   bool IsWholeScreenScrollUp(const SmallRect& scroll, const SmallRect* clip, Coord destination,

@@ -110,6 +110,12 @@ bool PlainKey(TextStream& line, std::uint8_t key) {
   return false;
 }
 
+// Places the console's cursor and shows the echo so far: a key is awaited next.
+void ShowCursorPlace() {
+  PlaceCursor();
+  Console.Api->FlushOutput(Console.Api->GetStdHandle(kStdOutputHandle));
+}
+
 }  // namespace
 
 void ConsoleRead(TextStream& stream) {
@@ -118,14 +124,14 @@ void ConsoleRead(TextStream& stream) {
   stream.Position = 0;
   stream.Count = 0;
   for (;;) {
-    PlaceCursor();
+    ShowCursorPlace();
     const std::uint8_t key = GetKey();
     const bool done = key == 0 ? ExtendedKey(stream, GetKey()) : PlainKey(stream, key);
     if (done) break;
   }
   RestoreOutputCodePage(saved_code_page);
   stream.Position = 0;
-  PlaceCursor();
+  ShowCursorPlace();
 }
 
 }  // namespace comterm

@@ -37,10 +37,10 @@ void ResetStream(TextStream& stream) {
   stream = TextStream{};
 }
 
-void OpenForOutput(TextStream& stream, TextStream::Hook write) {
+void OpenForOutput(TextStream& stream, TextStream::Hook write_out, TextStream::Hook flush) {
   stream.State = StreamState::OpenForOutput;
-  stream.WriteOut = write;
-  stream.Flush = std::move(write);
+  stream.WriteOut = std::move(write_out);
+  stream.Flush = std::move(flush);
   stream.Close = CloseStream;
 }
 

@@ -52,7 +52,7 @@ extern TextStream StandardInput;
 /// Makes `stream` a fresh stream: closed, empty, no hooks, line end CR LF.
 void ResetStream(TextStream& stream);
 /// Opens `stream` for output: `write` becomes the write-out and the flush hook.
-void OpenForOutput(TextStream& stream, TextStream::Hook write);
+void OpenForOutput(TextStream& stream, TextStream::Hook write_out, TextStream::Hook flush);
 /// Opens `stream` for input: `read` becomes the read hook; the flush hook does nothing.
 void OpenForInput(TextStream& stream, TextStream::Hook read);
 

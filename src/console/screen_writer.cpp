@@ -101,6 +101,11 @@ void ConsoleWrite(TextStream& stream) {
   stream.Count = 0;
 }
 
+void ConsoleWriteStatement(TextStream& stream) {
+  ConsoleWrite(stream);
+  Console.Api->FlushOutput(OutputHandle());
+}
+
 void ConsoleWriteChar(std::uint8_t byte) {
   WriteByte(byte, true);
 }

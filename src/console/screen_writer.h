@@ -39,6 +39,9 @@ extern ConsoleState Console;
 
 /// Shows the bytes of `stream`'s buffer and empties it: the hook of ScreenOutput.
 void ConsoleWrite(TextStream& stream);
+/// The end of a write statement: ConsoleWrite, then whatever the console backend still
+/// holds goes to the screen.
+void ConsoleWriteStatement(TextStream& stream);
 /// Writes one byte at the cursor with control handling, wrapping and scrolling. The
 /// caller switches the code page and fetches and places the cursor.
 void ConsoleWriteChar(std::uint8_t byte);

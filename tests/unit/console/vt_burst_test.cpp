@@ -67,6 +67,7 @@ TEST_F(VtBurstTest, ScrolledRowsKeepTheirCellsForLaterRedraws) {
   std::uint32_t written = 0;
   vt_->WriteConsoleOutputAttribute(1, colours, 2, {0, 0}, &written);
   vt_->SetConsoleCursorPosition(1, {0, 1});
+  vt_->FlushOutput(1);
   EXPECT_EQ(written, 2u);
   EXPECT_EQ(ReadAvailable(pipe_[0]), "\x1b[1;1H\x1b[0;93;44mab\x1b[2;1H");
 }

@@ -101,6 +101,17 @@ TEST_F(VtStatementTest, BottomRightCellScrollsWithALineFeed) {
   EXPECT_EQ(Statement("abcd"), "abcd\x1b[2;1H\n\x1b[2;1H");
 }
 
+TEST_F(VtStatementTest, ALongStatementIsOneWriteAtItsEnd) {
+  Start({80, 24}, {0, 0});
+  PutText(ScreenOutput, std::string(300, 'z'));
+  // The first 256 bytes were handed to the writer already, yet nothing is written yet.
+  EXPECT_EQ(ReadAvailable(pipe_[0]), "");
+  EndWrite(ScreenOutput);
+  EXPECT_EQ(ReadAvailable(pipe_[0]), std::string(80, 'z') + "\x1b[2;1H" + std::string(80, 'z') +
+                                         "\x1b[3;1H" + std::string(80, 'z') + "\x1b[4;1H" +
+                                         std::string(60, 'z'));
+}
+
 TEST_F(VtStatementTest, OtherAttributesBecomeColours) {
   Start({4, 2}, {0, 0});
   const std::uint16_t yellow_on_blue = 0x1E;
@@ -108,6 +119,7 @@ TEST_F(VtStatementTest, OtherAttributesBecomeColours) {
   vt_->WriteConsoleOutputCharacterA(1, "x", 1, {0, 0}, &written);
   vt_->WriteConsoleOutputAttribute(1, &yellow_on_blue, 1, {0, 0}, &written);
   vt_->SetConsoleCursorPosition(1, {1, 0});
+  vt_->FlushOutput(1);
   EXPECT_EQ(ReadAvailable(pipe_[0]), "x\x1b[1;1H\x1b[0;93;44mx");
 }
 
