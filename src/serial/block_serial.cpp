@@ -29,7 +29,13 @@ bool TBlockSerial::IsNtFamily() {
 
 void TBlockSerial::SetError(std::int32_t code) {
   LastErrorCode = code;
-  LastErrorText = GetErrorDesc(comm_, code);
+  // Every read and write starts with SetError(0): the class's own texts are copied into
+  // place without building a string each time.
+  if (auto own = OwnErrorText(code)) {
+    LastErrorText.assign(*own);
+  } else {
+    LastErrorText = GetErrorDesc(comm_, code);
+  }
 }
 
 std::int32_t TBlockSerial::CheckResult(std::int32_t value) {
