@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "console/console_input_api.h"
+#include "console/input_wakeup_posix.h"
 #include "console/terminal_mode_posix.h"
 #include "console/vt_key_decoder.h"
 
@@ -94,16 +95,18 @@ class PosixConsoleInput : public ConsoleInputApi {
     return n >= 0;
   }
 
-  std::uintptr_t WaitHandle() override { return STDIN_FILENO; }
+  std::uintptr_t WaitHandle() override { return static_cast<std::uintptr_t>(wakeup_.Descriptor()); }
 
  private:
   // Decodes what the terminal has sent so far; a lone ESC is let through once the quiet
   // gap has passed. A terminal that has hung up can send no more keys: it gives Escape,
   // so the program ends instead of waiting for ever.
   void Collect(int fd) {
+    bool fed = false;
     if (Readable(fd)) {
       char bytes[256];
       const ssize_t n = ReadRetrying(fd, bytes, sizeof bytes);
+      fed = n > 0;
       if (n > 0) {
         Take(decoder_.Feed(std::string_view(bytes, static_cast<std::size_t>(n)), NowMs()));
       } else if (n == 0 || errno != EAGAIN) {
@@ -112,6 +115,14 @@ class PosixConsoleInput : public ConsoleInputApi {
       }
     }
     Take(decoder_.Expire(NowMs()));
+    // A wait for input also ends when a held key is due.
+    if (!decoder_.Holding()) {
+      wakeup_.Disarm();
+      return;
+    }
+    if (fed) held_due_ = NowMs() + VtKeyDecoder::kEscapeGapMs + 1;
+    const std::uint32_t now = NowMs();
+    wakeup_.ArmAfter(held_due_ > now ? held_due_ - now : 1);
   }
 
   void Take(const std::vector<KeyEventRecord>& keys) {
@@ -119,6 +130,8 @@ class PosixConsoleInput : public ConsoleInputApi {
   }
 
   VtKeyDecoder decoder_;
+  InputWakeup wakeup_{STDIN_FILENO};
+  std::uint32_t held_due_ = 0;
   std::optional<ConsoleHandle> console_handle_;
   bool is_console_ = false;
   std::deque<KeyEventRecord> keys_;
