@@ -14,52 +14,20 @@
 #include "console/screen_output.h"
 #include "console/screen_writer.h"
 #include "fakes/fake_console_input.h"
+#include "vt_statement_fixture.h"
 
 namespace comterm {
 namespace {
 
-std::string ReadAvailable(int fd) {
-  std::string bytes;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) {
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  return bytes;
-}
+using testing::ReadAvailable;
+using testing::VtStatementTest;
 
-// The writer over a VT terminal whose output is a pipe the test reads.
-class VtBurstTest : public ::testing::Test {
- protected:
-  void Start(Coord size, Coord cursor) {
-    ASSERT_EQ(pipe(pipe_), 0);
-    fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
-    vt_ = std::make_unique<VtConsoleOutput>(pipe_[1], VtStartState{size, cursor});
-    InitConsole(*vt_, input_);
-    Console.PlainOutput = false;
-  }
-  ~VtBurstTest() override {
-    vt_.reset();
-    close(pipe_[0]);
-    close(pipe_[1]);
-  }
-  std::string Statement(const std::string& text) {
-    PutText(ScreenOutput, text);
-    EndWrite(ScreenOutput);
-    return ReadAvailable(pipe_[0]);
-  }
-
-  int pipe_[2] = {-1, -1};
-  testing::FakeConsoleInput input_;
-  std::unique_ptr<VtConsoleOutput> vt_;
-};
-
-TEST_F(VtBurstTest, LinesOnTheBottomRowScrollWithCrLfAlone) {
+TEST_F(VtStatementTest, LinesOnTheBottomRowScrollWithCrLfAlone) {
   Start({10, 2}, {0, 1});
   EXPECT_EQ(Statement("ab\r\ncd\r\nef"), "ab\r\ncd\r\nef");
 }
 
-TEST_F(VtBurstTest, ScrolledRowsKeepTheirCellsForLaterRedraws) {
+TEST_F(VtStatementTest, ScrolledRowsKeepTheirCellsForLaterRedraws) {
   Start({4, 2}, {0, 1});
   Statement("ab\r\n");
   // The row moved up holds "ab"; giving it a colour redraws those very glyphs there.
@@ -72,7 +40,7 @@ TEST_F(VtBurstTest, ScrolledRowsKeepTheirCellsForLaterRedraws) {
   EXPECT_EQ(ReadAvailable(pipe_[0]), "\x1b[1;1H\x1b[0;93;44mab\x1b[2;1H");
 }
 
-TEST_F(VtBurstTest, UnchangedColoursDrawNothing) {
+TEST_F(VtStatementTest, UnchangedColoursDrawNothing) {
   Start({4, 2}, {0, 0});
   Statement("xy");
   const std::uint16_t same[2] = {7, 7};

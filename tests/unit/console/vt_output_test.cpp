@@ -16,9 +16,13 @@
 #include "console/vt_glyphs.h"
 #include "fakes/fake_console_input.h"
 #include "fakes/pty_pair.h"
+#include "vt_statement_fixture.h"
 
 namespace comterm {
 namespace {
+
+using testing::ReadAvailable;
+using testing::VtStatementTest;
 
 using namespace std::chrono_literals;
 
@@ -48,42 +52,6 @@ TEST(VtGlyphTest, NoGlyphHoldsAControlCharacter) {
     }
   }
 }
-
-std::string ReadAvailable(int fd) {
-  std::string bytes;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0)
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  return bytes;
-}
-
-// The writer over a VT terminal whose output is a pipe the test reads.
-class VtStatementTest : public ::testing::Test {
- protected:
-  void Start(Coord size, Coord cursor) {
-    ASSERT_EQ(pipe(pipe_), 0);
-    fcntl(pipe_[0], F_SETFL, O_NONBLOCK);
-    vt_ = std::make_unique<VtConsoleOutput>(pipe_[1], VtStartState{size, cursor});
-    InitConsole(*vt_, input_);
-    // A pipe is no terminal: drive the cell writer as on a terminal.
-    Console.PlainOutput = false;
-  }
-  ~VtStatementTest() override {
-    vt_.reset();
-    close(pipe_[0]);
-    close(pipe_[1]);
-  }
-  std::string Statement(const std::string& text) {
-    PutText(ScreenOutput, text);
-    EndWrite(ScreenOutput);
-    return ReadAvailable(pipe_[0]);
-  }
-
-  int pipe_[2] = {-1, -1};
-  testing::FakeConsoleInput input_;
-  std::unique_ptr<VtConsoleOutput> vt_;
-};
 
 TEST_F(VtStatementTest, CellsFollowingEachOtherNeedNoAddressing) {
   Start({10, 3}, {0, 0});
