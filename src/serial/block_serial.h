@@ -261,6 +261,11 @@ class TBlockSerial {
   bool IsNtFamily();
   void CloseHeldHandle();
   std::string ReadModemReply(const std::string& command, std::int32_t timeout, bool connect);
+  /// Ends a driver read or write that returned `status`: a pending one is waited for up
+  /// to DeadlockTimeout and aborted with `abort_flag` after that; the outcome and the
+  /// line errors are recorded. Returns the bytes transferred (`count` when done at once).
+  std::uint32_t CompleteTransfer(std::uint32_t status, Overlapped& overlapped,
+                                 std::uint32_t abort_flag, std::uint32_t count);
 
   CommApi& comm_;
   std::optional<bool> nt_family_;

@@ -59,20 +59,7 @@ std::int32_t TBlockSerial::ReadBuffer(void* buffer, std::int32_t length) {
                       &read_overlapped_)) {
     status = comm_.GetLastError();
   }
-  if (status == kErrorIoPending) {
-    const std::uint32_t w =
-        comm_.WaitForSingleObject(Handle, static_cast<std::uint32_t>(DeadlockTimeout));
-    if (w == kWaitTimeout) {
-      comm_.PurgeComm(Handle, kPurgeRxAbort);
-      SetError(errTimeout);
-    }
-    comm_.GetOverlappedResult(Handle, &read_overlapped_, &count, false);
-  } else {
-    SetError(static_cast<std::int32_t>(status));
-  }
-  std::uint32_t flags = 0;
-  comm_.ClearCommError(Handle, &flags, nullptr);
-  if (flags != 0) DecodeLineErrors(flags);
+  count = CompleteTransfer(status, read_overlapped_, kPurgeRxAbort, count);
   RaiseIfError();
   ReportStatus(THookSerialReason::ReasonReadCount, DecimalText(count));
   return static_cast<std::int32_t>(count);
@@ -199,6 +186,25 @@ bool TBlockSerial::WaitEvent(std::uint32_t mask, std::int32_t timeout) {
 
 void TBlockSerial::SetInputWaitHandle(CommHandle handle) {
   input_wait_handle_ = handle;
+}
+
+std::uint32_t TBlockSerial::CompleteTransfer(std::uint32_t status, Overlapped& overlapped,
+                                             std::uint32_t abort_flag, std::uint32_t count) {
+  if (status == kErrorIoPending) {
+    const std::uint32_t w =
+        comm_.WaitForSingleObject(Handle, static_cast<std::uint32_t>(DeadlockTimeout));
+    if (w == kWaitTimeout) {
+      comm_.PurgeComm(Handle, abort_flag);
+      SetError(errTimeout);
+    }
+    comm_.GetOverlappedResult(Handle, &overlapped, &count, false);
+  } else {
+    SetError(static_cast<std::int32_t>(status));
+  }
+  std::uint32_t flags = 0;
+  comm_.ClearCommError(Handle, &flags, nullptr);
+  if (flags != 0) DecodeLineErrors(flags);
+  return count;
 }
 
 }  // namespace comterm

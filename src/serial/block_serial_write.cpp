@@ -26,20 +26,7 @@ std::int32_t TBlockSerial::WriteBuffer(const void* buffer, std::int32_t length) 
                        &write_overlapped_)) {
     status = comm_.GetLastError();
   }
-  if (status == kErrorIoPending) {
-    const std::uint32_t w =
-        comm_.WaitForSingleObject(Handle, static_cast<std::uint32_t>(DeadlockTimeout));
-    if (w == kWaitTimeout) {
-      comm_.PurgeComm(Handle, kPurgeTxAbort);
-      SetError(errTimeout);
-    }
-    comm_.GetOverlappedResult(Handle, &write_overlapped_, &count, false);
-  } else {
-    SetError(static_cast<std::int32_t>(status));
-  }
-  std::uint32_t flags = 0;
-  comm_.ClearCommError(Handle, &flags, nullptr);
-  if (flags != 0) DecodeLineErrors(flags);
+  count = CompleteTransfer(status, write_overlapped_, kPurgeTxAbort, count);
   if (RtsToggle) {
     DrainOutput();
     WaitWritable(255);
