@@ -7,6 +7,23 @@ DWORD Bits(std::uint32_t flags, std::uint32_t mask, int shift) {
   return (flags & mask) >> shift;
 }
 
+// The fields after the flag word have the same names in both records.
+template <typename From, typename To>
+void CopyPlainFields(const From& dcb, To& out) {
+  out.wReserved = dcb.wReserved;
+  out.XonLim = dcb.XonLim;
+  out.XoffLim = dcb.XoffLim;
+  out.ByteSize = dcb.ByteSize;
+  out.Parity = dcb.Parity;
+  out.StopBits = dcb.StopBits;
+  out.XonChar = dcb.XonChar;
+  out.XoffChar = dcb.XoffChar;
+  out.ErrorChar = dcb.ErrorChar;
+  out.EofChar = dcb.EofChar;
+  out.EvtChar = dcb.EvtChar;
+  out.wReserved1 = dcb.wReserved1;
+}
+
 }  // namespace
 
 DCB ToWindowsDcb(const Dcb& dcb) {
@@ -26,18 +43,7 @@ DCB ToWindowsDcb(const Dcb& dcb) {
   out.fNull = Bits(dcb.Flags, kDcbNull, 11);
   out.fRtsControl = Bits(dcb.Flags, kDcbRtsControlMask, 12);
   out.fAbortOnError = Bits(dcb.Flags, kDcbAbortOnError, 14);
-  out.wReserved = dcb.wReserved;
-  out.XonLim = dcb.XonLim;
-  out.XoffLim = dcb.XoffLim;
-  out.ByteSize = dcb.ByteSize;
-  out.Parity = dcb.Parity;
-  out.StopBits = dcb.StopBits;
-  out.XonChar = dcb.XonChar;
-  out.XoffChar = dcb.XoffChar;
-  out.ErrorChar = dcb.ErrorChar;
-  out.EofChar = dcb.EofChar;
-  out.EvtChar = dcb.EvtChar;
-  out.wReserved1 = dcb.wReserved1;
+  CopyPlainFields(dcb, out);
   return out;
 }
 
@@ -49,18 +55,7 @@ Dcb FromWindowsDcb(const DCB& dcb) {
               dcb.fDtrControl << 4 | dcb.fDsrSensitivity << 6 | dcb.fTXContinueOnXoff << 7 |
               dcb.fOutX << 8 | dcb.fInX << 9 | dcb.fErrorChar << 10 | dcb.fNull << 11 |
               dcb.fRtsControl << 12 | dcb.fAbortOnError << 14;
-  out.wReserved = dcb.wReserved;
-  out.XonLim = dcb.XonLim;
-  out.XoffLim = dcb.XoffLim;
-  out.ByteSize = dcb.ByteSize;
-  out.Parity = dcb.Parity;
-  out.StopBits = dcb.StopBits;
-  out.XonChar = dcb.XonChar;
-  out.XoffChar = dcb.XoffChar;
-  out.ErrorChar = dcb.ErrorChar;
-  out.EofChar = dcb.EofChar;
-  out.EvtChar = dcb.EvtChar;
-  out.wReserved1 = dcb.wReserved1;
+  CopyPlainFields(dcb, out);
   return out;
 }
 
