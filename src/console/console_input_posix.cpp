@@ -115,7 +115,15 @@ class PosixConsoleInput : public ConsoleInputApi {
       }
     }
     Take(decoder_.Expire(NowMs()));
-    // A wait for input also ends when a held key is due.
+    // Keys queued end the next wait at once: the keyboard takes one key per poll. The
+    // handle stays signalled until a poll finds nothing, which also covers the second
+    // code of an extended key that the keyboard holds after the queue ran empty.
+    wakeup_.SetReady(!keys_.empty());
+    ArmForHeldKey(fed);
+  }
+
+  // A wait for input also ends when a held key is due.
+  void ArmForHeldKey(bool fed) {
     if (!decoder_.Holding()) {
       wakeup_.Disarm();
       return;
