@@ -21,12 +21,13 @@ void CloseIfOpen(int fd) {
 
 }  // namespace
 
-InputWakeup::InputWakeup(int input_fd) : input_fd_(input_fd) {
+InputWakeup::InputWakeup(int input_fd, int signal_fd) : input_fd_(input_fd) {
   epoll_ = epoll_create1(EPOLL_CLOEXEC);
   timer_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   ready_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (epoll_ >= 0 && timer_ >= 0 && ready_fd_ >= 0 && Watch(epoll_, input_fd_) &&
-      Watch(epoll_, timer_) && Watch(epoll_, ready_fd_)) {
+      Watch(epoll_, timer_) && Watch(epoll_, ready_fd_) &&
+      (signal_fd < 0 || Watch(epoll_, signal_fd))) {
     return;
   }
   CloseIfOpen(epoll_);

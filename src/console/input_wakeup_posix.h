@@ -6,12 +6,12 @@
 namespace comterm {
 
 /// A descriptor that is readable while standard input is, while decoded keys are queued
-/// (SetReady), and once a key held back by the decoder (a lone ESC in its quiet gap) is
-/// due, so a wait on it ends in each of these cases. Where epoll, eventfd or timerfd are
-/// missing it is standard input itself.
+/// (SetReady), once a key held back by the decoder (a lone ESC in its quiet gap) is due,
+/// and while `signal_fd` is (when given), so a wait on it ends in each of these cases.
+/// Where epoll, eventfd or timerfd are missing it is standard input itself.
 class InputWakeup {
  public:
-  explicit InputWakeup(int input_fd);
+  explicit InputWakeup(int input_fd, int signal_fd = -1);
   ~InputWakeup();
   InputWakeup(const InputWakeup&) = delete;
   InputWakeup& operator=(const InputWakeup&) = delete;
