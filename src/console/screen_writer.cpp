@@ -1,5 +1,7 @@
 #include "console/screen_writer.h"
 
+#include "console/console_init.h"
+
 namespace comterm {
 
 ConsoleState Console;
@@ -92,6 +94,7 @@ void RestoreOutputCodePage(std::uint32_t saved) {
 void ConsoleWrite(TextStream& stream) {
   if (Console.PlainOutput) return WritePlain(stream);
   const std::uint32_t saved = SwitchToAnsiCodePage();
+  FollowWindowChange();
   FetchCursor();
   for (std::size_t i = 0; i < stream.Count; ++i) {
     WriteByte(static_cast<std::uint8_t>(stream.Buffer[i]), false);
