@@ -1,5 +1,6 @@
-// The console's window follows the terminal: after a resize received text wraps at the
-// new right edge and nothing is overwritten.
+// Where the console's output goes on a terminal: at the cursor the terminal reports, also
+// with standard input a pipe, and after a resize wrapped at the new right edge with
+// nothing overwritten.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -67,6 +68,18 @@ TEST(ConsoleWindowEndToEnd, ReceivedTextWrapsAtTheNewWidthAfterEachResize) {
   }
   session.PressKey("Escape");
   EXPECT_EQ(session.WaitForExit(5s), 0);
+  EXPECT_EQ(session.ModesAfter(), session.ModesBefore());
+}
+
+TEST(ConsoleWindowEndToEnd, WithInputFromAPipeTheOutputStartsAtTheTerminalsCursor) {
+  TerminalSession session(
+      "printf 'one\\ntwo\\n'; printf '' | " + std::string(COMTERM_BINARY) + " --device=loop://", 80,
+      24);
+  EXPECT_EQ(session.WaitForExit(5s), 0);  // the end of the input is Escape
+  const std::vector<std::string> screen = session.Screen();
+  ASSERT_GE(screen.size(), 3u);
+  EXPECT_EQ(screen[1], "two");
+  EXPECT_EQ(screen[2].rfind("opening device=loop://", 0), 0u) << session.ScreenText();
   EXPECT_EQ(session.ModesAfter(), session.ModesBefore());
 }
 
