@@ -12,6 +12,7 @@
 #include "console/terminal_signals_posix.h"
 #include "console/typed_ahead_posix.h"
 #include "console/vt_glyphs.h"
+#include "runtime/exceptions.h"
 
 namespace comterm {
 namespace {
@@ -184,7 +185,11 @@ VtConsoleOutput::VtConsoleOutput(int output_fd, VtStartState start)
 
 VtConsoleOutput::~VtConsoleOutput() {
   if (isatty(fd_) == 1 && cursor_.X != 0) pending_ += "\r\n";
-  Flush();
+  try {
+    Flush();
+  } catch (const EInOutError&) {
+    // The reader went at the very end: there is nothing left to end.
+  }
 }
 
 ConsoleHandle VtConsoleOutput::GetStdHandle(std::int32_t which) {
@@ -262,7 +267,16 @@ bool VtConsoleOutput::IsConsole(ConsoleHandle) {
 }
 
 bool VtConsoleOutput::WriteFile(ConsoleHandle, const char* bytes, std::uint32_t length) {
-  return WriteAll(fd_, bytes, length);
+  Send(bytes, length);
+  return !reader_gone_;
+}
+
+// Standard output whose reader has gone (`comterm | head`) ends the run: the first such
+// write raises, so the frame's closing steps run, and nothing is written after it.
+void VtConsoleOutput::Send(const char* bytes, std::size_t length) {
+  if (reader_gone_ || WriteAll(fd_, bytes, length) || errno != EPIPE) return;
+  reader_gone_ = true;
+  throw EInOutError("Broken pipe", EPIPE);
 }
 
 // The writer's one scroll: every row of the screen up by one, a blank row in the
@@ -333,8 +347,9 @@ void VtConsoleOutput::FlushOutput(ConsoleHandle) {
 
 void VtConsoleOutput::Flush() {
   if (pending_.empty()) return;
-  WriteAll(fd_, pending_.data(), pending_.size());
+  const std::string bytes = std::move(pending_);
   pending_.clear();
+  Send(bytes.data(), bytes.size());
 }
 
 std::unique_ptr<ConsoleOutputApi> CreatePlatformConsoleOutput() {

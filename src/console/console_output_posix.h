@@ -49,7 +49,8 @@ std::optional<Coord> AskCursor(int input_fd, int output_fd, std::chrono::millise
 VtStartState QueryTerminal(int input_fd, int output_fd, std::chrono::milliseconds timeout);
 
 /// Console output on the VT terminal at `output_fd`. Everything of one write statement
-/// is sent in one `write`, when the cursor is placed.
+/// is sent in one `write`, when the cursor is placed. A write that finds the reader of
+/// `output_fd` gone raises EInOutError once; nothing is written after it.
 class VtConsoleOutput : public ConsoleOutputApi {
  public:
   /// The terminal at `output_fd`, in the state `start`, with default colours.
@@ -91,6 +92,7 @@ class VtConsoleOutput : public ConsoleOutputApi {
   void MoveTerminalCursor(Coord at);
   void SetPen(std::uint16_t attribute);
   void Flush();
+  void Send(const char* bytes, std::size_t length);
 
   int fd_;
   CellBuffer cells_;
@@ -101,6 +103,7 @@ class VtConsoleOutput : public ConsoleOutputApi {
   std::uint16_t pen_ = 7;
   std::uint32_t code_page_ = 1252;
   std::string pending_;
+  bool reader_gone_ = false;
 };
 
 }  // namespace comterm
