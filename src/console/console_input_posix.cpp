@@ -105,7 +105,6 @@ class PosixConsoleInput : public ConsoleInputApi {
   // gap has passed. A terminal that has hung up can send no more keys: it gives Escape,
   // so the program ends instead of waiting for ever.
   void Collect(int fd) {
-    posix::ClearContinueWake();
     posix::ResumeRawMode();
     bool fed = FeedTypedAhead();
     if (Readable(fd)) {

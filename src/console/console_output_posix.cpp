@@ -347,9 +347,9 @@ void VtConsoleOutput::FlushOutput(ConsoleHandle) {
 
 void VtConsoleOutput::Flush() {
   if (pending_.empty()) return;
-  const std::string bytes = std::move(pending_);
+  // Bytes a gone reader did not take are dropped by the next flush.
+  Send(pending_.data(), pending_.size());
   pending_.clear();
-  Send(bytes.data(), bytes.size());
 }
 
 std::unique_ptr<ConsoleOutputApi> CreatePlatformConsoleOutput() {

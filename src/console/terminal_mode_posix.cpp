@@ -80,8 +80,9 @@ void RestoreTerminalMode() {
 }
 
 void ResumeRawMode() {
-  if (!TakeContinued() || !raw_for_run || !InForeground(terminal_fd)) return;
-  ApplyRawMode();
+  if (!TakeContinued()) return;
+  ClearContinueWake();
+  if (raw_for_run && InForeground(terminal_fd)) ApplyRawMode();
 }
 
 void RestoreTerminalModeInHandler() {

@@ -16,7 +16,8 @@ void RestoreTerminalMode();
 
 /// After the process was stopped and went on: raw mode again, when the run has it and
 /// the process is in the terminal's foreground (in the background the shell owns the
-/// terminal). Called from the main flow before keys are read or the terminal is asked.
+/// terminal). Called from the main flow before keys are read or the terminal is asked;
+/// quiets the keyboard's wake-up after a continue.
 void ResumeRawMode();
 
 /// For a signal handler: the saved modes back, when the terminal holds raw mode and this

@@ -120,7 +120,6 @@ TEST_F(CommPosixTest, AppliesLineSettingsTheDeviceHolds) {
   const LineCase cases[] = {
       {"9600 8N1", LineDcb(9600, 8, 0, 0), CS8, 0},
       {"115200 two stop bits", LineDcb(115200, 8, 2, 0), CS8 | CSTOPB, 0},
-      {"one and a half given as two", LineDcb(19200, 8, 1, 0), CSTOPB, 0},
       {"RTS/CTS", LineDcb(57600, 8, 0, kDcbOutxCtsFlow | kDcbRtsControlHandshake), CRTSCTS, 0},
       {"XON/XOFF", LineDcb(38400, 8, 0, kDcbOutX | kDcbInX), 0, IXON | IXOFF},
       {"a rate between the standard ones", LineDcb(250000, 8, 0, 0), CS8, 0},
@@ -153,7 +152,9 @@ TEST_F(CommPosixTest, RefusesSettingsTheDeviceDoesNotHoldAndKeepsThePrevious) {
   seven_even.Parity = 2;
   seven_even.Flags |= kDcbParity;
   Dcb nine_bits = LineDcb(9600, 9, 0, 0);
-  for (const Dcb& refused : {seven_even, nine_bits}) {
+  // CSTOPB gives two stop bits with 8 data bits, never one and a half.
+  Dcb one_and_a_half = LineDcb(9600, 8, 1, 0);
+  for (const Dcb& refused : {seven_even, nine_bits, one_and_a_half}) {
     comm_->SetLastError(0);
     EXPECT_FALSE(comm_->SetCommState(port_, refused));
     EXPECT_EQ(comm_->GetLastError(), static_cast<std::uint32_t>(EINVAL));
