@@ -79,12 +79,17 @@ TEST(TerminalRestoreEndToEnd, AStoppedProgramLeavesTheModesAndTakesRawModeAgainW
   }
 }
 
-// `comterm ... | head -c 50`: once head has gone, the next write ends the run with its
-// closing steps (a myAVR board is switched back) and status 1.
+// `comterm ... | head -c N`: once head has gone, the next write ends the run with its
+// closing steps (a myAVR board is switched back) and status 1. head takes the two opening
+// lines and five bytes more, so it goes only after the board is in data mode.
 TEST(TerminalRestoreEndToEnd, OutputWhoseReaderWentEndsTheRunWithTheClosingSteps) {
   const std::string data_mode("\x08\0\0\0\xD5\xA6\xFD\xE1\xF7\xE2\xC6\x64", 12);
   const std::string programming_mode("\x08\0\0\0\xD5\xA6\xFD\xE1\xF7\xE2\xC6\x70", 12);
   PtyPair serial;
+  const std::string opening = "opening device=" + serial.slave_path() +
+                              " baud=19200 databits=8 parity=N stop=0 softflow=0 hardflow=0 "
+                              "hexmode=0 stcmode=0\r\nMyAVR: switching to data mode\r\n";
+  const std::string count = std::to_string(opening.size() + 5);
   int to_head[2];
   ASSERT_EQ(pipe(to_head), 0);
   posix_spawn_file_actions_t actions;
@@ -92,8 +97,8 @@ TEST(TerminalRestoreEndToEnd, OutputWhoseReaderWentEndsTheRunWithTheClosingSteps
   posix_spawn_file_actions_adddup2(&actions, to_head[0], STDIN_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclose(&actions, to_head[1]);
-  char* head_argv[] = {const_cast<char*>("head"), const_cast<char*>("-c"), const_cast<char*>("50"),
-                       nullptr};
+  char* head_argv[] = {const_cast<char*>("head"), const_cast<char*>("-c"),
+                       const_cast<char*>(count.c_str()), nullptr};
   pid_t head = 0;
   ASSERT_EQ(posix_spawnp(&head, "head", &actions, nullptr, head_argv, environ), 0);
   posix_spawn_file_actions_destroy(&actions);
@@ -102,12 +107,13 @@ TEST(TerminalRestoreEndToEnd, OutputWhoseReaderWentEndsTheRunWithTheClosingSteps
   ConsoleJob job({COMTERM_BINARY, "--device=" + serial.slave_path(), "-m"}, to_head[1]);
   close(to_head[1]);
   const termios before = job.ModesBefore();
-  EXPECT_EQ(serial.Read(12, kPatience), data_mode);
-  int head_status = 0;
-  ASSERT_EQ(waitpid(head, &head_status, 0), head);  // head has its 50 bytes and is gone
+  ASSERT_EQ(serial.Read(12, kPatience), data_mode);
   ASSERT_TRUE(job.WaitForRawMode(true, kPatience));
+  serial.Write("0123456789");
+  int head_status = 0;
+  ASSERT_EQ(waitpid(head, &head_status, 0), head);  // head has its bytes and is gone
 
-  serial.Write("x");  // shown: the write finds no reader
+  serial.Write("x");  // to be shown: the write finds no reader
   const std::optional<int> status = job.NextStatus(kPatience);
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << *status;
