@@ -82,10 +82,6 @@ int AnswerDescriptor() {
   return open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
 }
 
-}  // namespace
-
-namespace {
-
 // The span of the complete answer "ESC [ row ; column R" starting at `start`, with its
 // 1-based row and column; nothing when the text there is no complete answer.
 struct ReportSpan {
