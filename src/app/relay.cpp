@@ -12,7 +12,6 @@
 #include "console/screen_output.h"
 #include "runtime/format.h"
 #include "serial/block_serial.h"
-#include "serial/serial_errors.h"
 #include "serial/ticks.h"
 
 namespace comterm {
