@@ -151,12 +151,12 @@ class CommApi {
   /// `stat` may be null.
   virtual bool ClearCommError(CommHandle handle, std::uint32_t* errors, ComStat* stat) = 0;
 
-  virtual bool ReadFile(CommHandle handle, void* buffer, std::uint32_t length,
-                        std::uint32_t* count, Overlapped* overlapped) = 0;
+  virtual bool ReadFile(CommHandle handle, void* buffer, std::uint32_t length, std::uint32_t* count,
+                        Overlapped* overlapped) = 0;
   virtual bool WriteFile(CommHandle handle, const void* buffer, std::uint32_t length,
                          std::uint32_t* count, Overlapped* overlapped) = 0;
-  virtual bool GetOverlappedResult(CommHandle handle, Overlapped* overlapped,
-                                   std::uint32_t* count, bool wait) = 0;
+  virtual bool GetOverlappedResult(CommHandle handle, Overlapped* overlapped, std::uint32_t* count,
+                                   bool wait) = 0;
   virtual bool WaitCommEvent(CommHandle handle, std::uint32_t* mask, Overlapped* overlapped) = 0;
   virtual CommHandle CreateEventA(bool manual_reset, bool initial_state) = 0;
   /// Waits on a port handle (for its pending transfer) or on an event.
@@ -169,6 +169,9 @@ class CommApi {
 
   /// The platform's message text for an error code (empty when it has none).
   virtual std::string FormatMessageA(std::uint32_t code) = 0;
+  /// True when `code`, as GetLastError gave it after a failed call, means the device is
+  /// gone (unplugged, hung up, connection closed) rather than an ordinary error.
+  virtual bool IsDeviceLost(std::uint32_t code) = 0;
   /// True on the NT family of Windows (and on every POSIX system).
   virtual bool IsNtFamily() = 0;
   /// Reads one byte from an I/O port (the UART's registers on the older family only).
