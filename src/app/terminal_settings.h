@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "app/input_map.h"
+#include "app/output_map.h"
+#include "app/timestamp_prefix.h"
+
 namespace comterm {
 
 struct TerminalSettings {
@@ -19,6 +23,20 @@ struct TerminalSettings {
   bool HardFlow = false;
   /// Device opened instead of COM<PortNumber> when not empty (--device=NAME).
   std::string DeviceName;
+  /// Prefix of received lines or bursts (--timestamps[=FORMAT]); None: no prefix.
+  TimestampFormat Timestamps = TimestampFormat::None;
+  /// File every received byte is appended to (--log=FILE); empty: no log.
+  std::string LogFileName;
+  /// Pause after each key sent, ms (--char-delay=MS).
+  std::int32_t CharDelay = 0;
+  /// Further pause after each Enter sent, ms (--line-delay=MS).
+  std::int32_t LineDelay = 0;
+  /// Typed keys are sent but not shown (--no-echo).
+  bool NoEcho = false;
+  /// How received line ends are shown (--imap=NAMES).
+  InputMap ReceiveMap;
+  /// What is sent for Enter (--omap=NAMES).
+  OutputMap SendMap;
 };
 
 /// The one settings record of the process.

@@ -93,7 +93,14 @@ TEST_F(RelayTest, OpeningLineStatesTheSettings) {
             "opening com=1 baud=19200 databits=8 parity=N stop=0 softflow=0 hardflow=0 "
             "hexmode=0 stcmode=0");
 
-  Settings = {-5, 115200, true, true, 7, 'e', 2, true, true, true, ""};
+  Settings = TerminalSettings{};
+  Settings.PortNumber = -5;
+  Settings.BaudRate = 115200;
+  Settings.MyAvrMode = Settings.StcMode = Settings.HexMode = true;
+  Settings.SoftFlow = Settings.HardFlow = true;
+  Settings.DataBits = 7;
+  Settings.ParityLetter = 'e';
+  Settings.StopBitsCode = 2;
   comm_.AddDevice("\\\\.\\COM-5");
   screen_.set_cursor({0, 5});
   EscapeAt(0);
