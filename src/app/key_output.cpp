@@ -2,14 +2,16 @@
 
 #include <string>
 
+#include "app/received_display.h"
 #include "console/screen_output.h"
 #include "serial/block_serial.h"
 
 namespace comterm {
 
-KeyOutput::KeyOutput(const TerminalSettings& settings, CommApi& comm)
+KeyOutput::KeyOutput(const TerminalSettings& settings, CommApi& comm, ReceivedDisplay& display)
     : map_(settings.SendMap),
       echo_(!settings.NoEcho),
+      display_(display),
       pacer_(comm, settings.CharDelay, settings.LineDelay) {}
 
 void KeyOutput::Send(std::string_view keys, TBlockSerial& port) {
@@ -31,6 +33,7 @@ void KeyOutput::Transmit(std::string_view keys, TBlockSerial& port) {
   if (echo_) {
     PutText(ScreenOutput, sent);
     EndWrite(ScreenOutput);
+    display_.OtherTextShown();
   }
   port.WriteText(sent);
 }

@@ -12,11 +12,13 @@
 namespace comterm {
 
 class CommApi;
+class ReceivedDisplay;
 class TBlockSerial;
 
 class KeyOutput {
  public:
-  KeyOutput(const TerminalSettings& settings, CommApi& comm);
+  /// The echo is shown on the rows of `display`, which is told of it.
+  KeyOutput(const TerminalSettings& settings, CommApi& comm, ReceivedDisplay& display);
 
   /// Sends typed key codes (Escape excluded), or holds them when a pause is running.
   void Send(std::string_view keys, TBlockSerial& port);
@@ -32,6 +34,7 @@ class KeyOutput {
 
   OutputMap map_;
   bool echo_;
+  ReceivedDisplay& display_;
   SendPacer pacer_;
 };
 

@@ -59,11 +59,11 @@ void ReceivedDisplay::ShowHex(std::string_view run) {
 void ReceivedDisplay::StartBurstIfDue() {
   const std::uint32_t now = MillisecondTick(comm_);
   if (!last_arrival_ || TickElapsed(*last_arrival_, now) >= kBurstGap) {
-    // Every burst after the first starts on a row of its own.
-    if (last_arrival_) PutText(ScreenOutput, "\r\n");
+    if (row_has_text_) PutText(ScreenOutput, "\r\n");
     PutText(ScreenOutput, stamps_->Next());
   }
   last_arrival_ = now;
+  row_has_text_ = true;
 }
 
 }  // namespace comterm

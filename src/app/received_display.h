@@ -22,6 +22,9 @@ class ReceivedDisplay {
 
   /// Writes a run of received bytes to ScreenOutput without ending the statement.
   void Show(std::string_view run);
+  /// Other text (an echo, an STC dot) was shown on the row: a hex burst that follows starts
+  /// a new row.
+  void OtherTextShown() { row_has_text_ = true; }
 
  private:
   void ShowCharacters(std::string_view run);
@@ -37,6 +40,8 @@ class ReceivedDisplay {
   bool line_start_ = true;
   /// Tick at which the last hex run arrived; none before the first.
   std::optional<std::uint32_t> last_arrival_;
+  /// The cursor's row holds text: the opening line left it empty.
+  bool row_has_text_ = false;
   std::string mapped_;
 };
 

@@ -120,6 +120,7 @@ bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys, Pa
   if (syncing && b == 0 && (received || silence.Elapsed() >= kReceiveWait)) {
     PutChar(ScreenOutput, '.');
     EndWrite(ScreenOutput);
+    tools.display.OtherTextShown();
     port.WriteBlock(kStcSyncBlock);
     silence.Restart();
   }
@@ -173,7 +174,7 @@ void RunRelay(CommApi& comm, ReceivedLog* log) {
     SilenceClock silence(comm);
     KeyCheckPace keys;
     ReceivedDisplay display(Settings, comm, SystemWallClock());
-    KeyOutput output(Settings, comm);
+    KeyOutput output(Settings, comm, display);
     PassTools tools{log, display, output};
     while (RelayPass(*port, silence, keys, tools)) {
     }

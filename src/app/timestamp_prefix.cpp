@@ -45,6 +45,15 @@ std::string Seconds(std::uint64_t ms) {
   return text;
 }
 
+// "[" + sign + text + "] ", appended in place.
+std::string Bracketed(std::string_view text, std::string_view sign = {}) {
+  std::string prefix = "[";
+  prefix += sign;
+  prefix += text;
+  prefix += "] ";
+  return prefix;
+}
+
 }  // namespace
 
 TimestampFormat ParseTimestampFormat(std::string_view name) {
@@ -89,17 +98,17 @@ std::uint64_t TimestampPrefix::ElapsedNow() {
 std::string TimestampPrefix::Next() {
   switch (format_) {
     case TimestampFormat::Time:
-      return "[" + LocalTimeText(wall_.Now(), false) + "] ";
+      return Bracketed(LocalTimeText(wall_.Now(), false));
     case TimestampFormat::Iso:
-      return "[" + LocalTimeText(wall_.Now(), true) + "] ";
+      return Bracketed(LocalTimeText(wall_.Now(), true));
     case TimestampFormat::Elapsed:
-      return "[" + Seconds(ElapsedNow()) + "] ";
+      return Bracketed(Seconds(ElapsedNow()));
     case TimestampFormat::Delta: {
       const std::uint64_t now = ElapsedNow();
       const std::uint64_t delta = first_ ? 0 : now - previous_prefix_;
       first_ = false;
       previous_prefix_ = now;
-      return "[+" + Seconds(delta) + "] ";
+      return Bracketed(Seconds(delta), "+");
     }
     case TimestampFormat::None:
       break;

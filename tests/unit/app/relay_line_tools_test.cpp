@@ -66,6 +66,15 @@ TEST_F(RelayLineToolsTest, HexBurstsStartRowsOfTheirOwn) {
   RunRelay(comm_);
   EXPECT_EQ(Row(1), "[+0.000] #41 #42 #43");
   EXPECT_EQ(Row(2), "[+0.300] #0A #00");
+
+  // An echo before the first burst leaves that burst a row of its own as well.
+  screen_.set_cursor({0, 5});
+  keys_.KeyAt(comm_.Now() + 10, 'K', 37, 'k');
+  comm_.Arrive(comm_.Now() + 50, "A");
+  EscapeAt(comm_.Now() + 200);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(6), "k");
+  EXPECT_EQ(Row(7), "[+0.000] #41");
 }
 
 TEST_F(RelayLineToolsTest, MapsChangeWhatIsShownNotWhatIsLoggedOrCounted) {
