@@ -165,6 +165,7 @@ void RunRelay(CommApi& comm, ReceivedLog* log) {
     port->Configure(Settings.BaudRate, Settings.DataBits, Settings.ParityLetter,
                     Settings.StopBitsCode, Settings.SoftFlow, Settings.HardFlow);
     RaiseIfFailed(*port);
+    ReceivedDisplay display(Settings, comm, SystemWallClock());  // elapsed stamps count from here
     if (Settings.MyAvrMode) {
       WriteLine("MyAVR: switching to data mode");
       port->WriteBlock(kDataModeCommand);
@@ -173,7 +174,6 @@ void RunRelay(CommApi& comm, ReceivedLog* log) {
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
     SilenceClock silence(comm);
     KeyCheckPace keys;
-    ReceivedDisplay display(Settings, comm, SystemWallClock());
     KeyOutput output(Settings, comm, display);
     PassTools tools{log, display, output};
     while (RelayPass(*port, silence, keys, tools)) {

@@ -243,6 +243,16 @@ TEST_F(LineToolsEndToEnd, TheLogHoldsEveryByteOfBothRunsInOrder) {
 
   ExpectRefused("--log=/nonexistent/dir/log",
                 "Cannot open log file \"/nonexistent/dir/log\": No such file or directory");
+
+  // A full disk ends the run with the error line, after the closing steps.
+  auto full = Start("--log=/dev/full");
+  WaitUntilRelaying(*full);
+  pty_.Write("x");
+  EXPECT_EQ(full->WaitForExit(kPatience), 1);
+  EXPECT_TRUE(
+      full->WaitForText("Cannot write log file \"/dev/full\": No space left on device.", kPatience))
+      << full->ScreenText();
+  EXPECT_EQ(full->ModesAfter(), full->ModesBefore());
 }
 
 TEST_F(LineToolsEndToEnd, PastedKeysGoOutPaced) {
