@@ -1,8 +1,14 @@
 #include "app/my_application.h"
 
+#include "app/input_map.h"
+#include "app/output_map.h"
+#include "app/received_log.h"
 #include "app/relay.h"
 #include "app/terminal_settings.h"
+#include "app/timestamp_prefix.h"
 #include "console/screen_output.h"
+#include "runtime/exceptions.h"
+#include "runtime/format.h"
 #include "runtime/int_convert.h"
 #include "serial/port_list.h"
 
@@ -11,9 +17,13 @@ namespace {
 
 constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
 const std::vector<std::string> kLongOptions = {
-    "help",     "port:", "baud:", "data:", "parity:", "stop:",        "softflow",
-    "hardflow", "myavr", "stc",   "hex",   "device:", "no-reconnect", "list",
+    "help",         "port:",       "baud:",       "data:",   "parity:", "stop:",
+    "softflow",     "hardflow",    "myavr",       "stc",     "hex",     "device:",
+    "no-reconnect", "list",        "timestamps::", "log:",   "char-delay:", "line-delay:",
+    "no-echo",      "imap:",       "omap:",
 };
+
+constexpr std::int32_t kLongestDelay = 10000;
 
 }  // namespace
 
@@ -23,7 +33,7 @@ TMyApplication::TMyApplication(CommApi& comm) : comm_(comm) {
 
 void TMyApplication::RunStep() {
   if (!ReadCommandLine()) return;
-  RunRelay(comm_);
+  RunRelay(comm_, log_.get());
   RequestStop();
 }
 
@@ -69,6 +79,36 @@ void TMyApplication::ReadSettings() {
     if (Settings.DeviceName.empty()) throw Exception("Option --device needs a device name");
   }
   if (FindOption("no-reconnect")) Settings.NoReconnect = true;
+  ReadLineTools();
+}
+
+// The options that exist as long names only, for stamps, the log, pacing, echo and maps.
+// The log is opened last, so that a bad value of another option creates no file.
+void TMyApplication::ReadLineTools() {
+  if (const auto stamps = FindOption("timestamps")) {
+    const bool valued = Argument(stamps->Index).find('=') != std::string::npos;
+    Settings.Timestamps =
+        valued ? ParseTimestampFormat(OptionValue("timestamps")) : TimestampFormat::Time;
+  }
+  if (FindOption("char-delay")) Settings.CharDelay = ReadDelay("char-delay");
+  if (FindOption("line-delay")) Settings.LineDelay = ReadDelay("line-delay");
+  if (FindOption("no-echo")) Settings.NoEcho = true;
+  if (FindOption("imap")) Settings.ReceiveMap = ParseInputMap(OptionValue("imap"));
+  if (FindOption("omap")) Settings.SendMap = ParseOutputMap(OptionValue("omap"));
+  if (FindOption("log")) {
+    Settings.LogFileName = OptionValue("log");
+    if (Settings.LogFileName.empty()) throw Exception("Option --log needs a file name");
+    log_ = std::make_unique<ReceivedLog>(Settings.LogFileName);
+  }
+}
+
+std::int32_t TMyApplication::ReadDelay(std::string_view name) const {
+  const std::string value = OptionValue(name);
+  const std::int32_t ms = StrToInt(value);
+  if (ms < 0 || ms > kLongestDelay) {
+    throw EConvertError(Format("\"%s\" is an invalid delay (0 to 10000 ms)", {value}));
+  }
+  return ms;
 }
 
 void TMyApplication::PrintUsage() {
@@ -86,6 +126,13 @@ void TMyApplication::PrintUsage() {
       "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)",
       "    --no-reconnect end the run when the device is lost instead of waiting for it",
       "    --list         list the serial ports of this machine and exit",
+      "    --timestamps=F stamp received lines; F: time (default), iso, elapsed, delta",
+      "    --log=FILE     append every received byte to FILE",
+      "    --char-delay=N pause N ms after each key sent (0 to 10000)",
+      "    --line-delay=N pause N ms more after each Enter sent (0 to 10000)",
+      "    --no-echo      send typed keys without showing them",
+      "    --imap=NAMES   show received line ends: lfcrlf, crlf, igncr",
+      "    --omap=NAMES   send Enter as: crlf, lf",
   };
   PutText(ScreenOutput, "Usage: ");
   PutText(ScreenOutput, Argument(0));

@@ -1,7 +1,12 @@
 // The terminal application: reads the command line, then runs the relay.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
 #include "app/custom_application.h"
+#include "app/received_log.h"
 
 namespace comterm {
 
@@ -26,7 +31,13 @@ class TMyApplication : public TCustomApplication {
 
  private:
   void ReadSettings();
+  void ReadLineTools();
+  /// A delay option's value: an integer from 0 to 10000, else EConvertError.
+  std::int32_t ReadDelay(std::string_view name) const;
+
   CommApi& comm_;
+  /// The log of received bytes, opened when the settings are read.
+  std::unique_ptr<ReceivedLog> log_;
 };
 
 }  // namespace comterm

@@ -5,9 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "app/key_output.h"
 #include "app/myavr_commands.h"
 #include "app/port_life.h"
+#include "app/received_display.h"
+#include "app/received_log.h"
 #include "app/terminal_settings.h"
+#include "app/wall_clock.h"
 #include "console/keyboard.h"
 #include "console/screen_output.h"
 #include "runtime/format.h"
@@ -19,7 +23,7 @@ namespace {
 
 const std::string kStcSyncBlock = "\x7F";
 constexpr std::int32_t kReceiveWait = 100;
-constexpr std::uint8_t kStopKey = 27;
+constexpr char kStopKey = 27;
 
 void WriteLine(const std::string& text) {
   PutText(ScreenOutput, text);
@@ -72,41 +76,48 @@ class KeyCheckPace {
   int burst_bytes_ = 0;
 };
 
-// A burst is shown in one console write: the statement ends only when no further
-// received byte is already waiting in the port's buffer.
-void ShowReceivedByte(const TBlockSerial& port, std::uint8_t b) {
-  if (Settings.HexMode) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    PutText(ScreenOutput, std::string{'#', kDigits[b >> 4], kDigits[b & 15], ' '});
-  } else {
-    PutChar(ScreenOutput, static_cast<char>(b));
-  }
+// What a pass does with received bytes and typed keys beyond reading them.
+struct PassTools {
+  ReceivedLog* log;
+  ReceivedDisplay& display;
+  KeyOutput& output;
+};
+
+// A run of received bytes goes to the log first, then to the screen. A burst is shown in
+// one console write: the statement ends only when no further received byte is already
+// waiting in the port's buffer.
+void TakeReceived(const TBlockSerial& port, PassTools& tools, std::string_view run) {
+  if (tools.log != nullptr) tools.log->Write(run);
+  tools.display.Show(run);
   if (port.LineBuffer.empty()) EndWrite(ScreenOutput);
 }
 
 // One pass: the receive wait, the STC sync, the received byte, the keyboard.
 // Returns false when the stop key was typed.
-bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys) {
+bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys, PassTools& tools) {
   const bool syncing = Settings.StcMode && ReceivedCount == 0;
-  const std::uint8_t b = port.ReadByte(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait);
+  const std::int32_t wait = std::min(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait,
+                                     tools.output.MillisecondsUntilDue());
+  const std::uint8_t b = port.ReadByte(wait);
   // ReadByte's 0 with no error recorded is a received 0x00 byte, not a timeout.
   const bool received = b != 0 || port.LastErrorCode == 0;
   if (syncing && b == 0 && (received || silence.Elapsed() >= kReceiveWait)) {
     PutChar(ScreenOutput, '.');
     EndWrite(ScreenOutput);
+    tools.display.OtherTextShown();
     port.WriteBlock(kStcSyncBlock);
     silence.Restart();
   }
   if (received) {
     if (b != 0) ++ReceivedCount;
-    ShowReceivedByte(port, b);
+    const char byte = static_cast<char>(b);
+    TakeReceived(port, tools, std::string_view(&byte, 1));
   }
+  tools.output.SendDue(port);
   if (!keys.Due(port, received) || !KeyAvailable()) return true;
-  const std::uint8_t key = GetKey();
+  const char key = static_cast<char>(GetKey());
   if (key == kStopKey) return false;
-  PutChar(ScreenOutput, static_cast<char>(key));
-  EndWrite(ScreenOutput);
-  port.WriteByte(key);
+  tools.output.Send(std::string_view(&key, 1), port);
   return true;
 }
 
@@ -128,19 +139,25 @@ void CloseRelay(std::unique_ptr<TBlockSerial>& port, bool data_mode_sent) {
 
 }  // namespace
 
-void RunRelay(CommApi& comm) {
+void RunRelay(CommApi& comm, ReceivedLog* log) {
   auto port = std::make_unique<TBlockSerial>(comm);
   PortLife life(comm, *port);
   try {
     WriteLine(OpeningLine());
     life.Open();
+    ReceivedDisplay display(Settings, comm, SystemWallClock());  // elapsed stamps count from here
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
     SilenceClock silence(comm);
     KeyCheckPace keys;
-    while (RelayPass(*port, silence, keys)) {
+    KeyOutput output(Settings, comm, display);
+    PassTools tools{log, display, output};
+    while (RelayPass(*port, silence, keys, tools)) {
       const PortTurn turn = life.AfterPass();
       if (turn == PortTurn::kStop) break;
-      if (turn == PortTurn::kReturned) silence.Restart();
+      if (turn == PortTurn::kReturned) {
+        silence.Restart();
+        display.OtherTextShown();
+      }
     }
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {

@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "app/input_map.h"
+#include "app/output_map.h"
+#include "app/timestamp_prefix.h"
+
 namespace comterm {
 
 struct TerminalSettings {
@@ -21,6 +25,20 @@ struct TerminalSettings {
   std::string DeviceName;
   /// A lost device ends the run instead of being waited for (--no-reconnect).
   bool NoReconnect = false;
+  /// Prefix of received lines or bursts (--timestamps[=FORMAT]); None: no prefix.
+  TimestampFormat Timestamps = TimestampFormat::None;
+  /// File every received byte is appended to (--log=FILE); empty: no log.
+  std::string LogFileName;
+  /// Pause after each key sent, ms (--char-delay=MS).
+  std::int32_t CharDelay = 0;
+  /// Further pause after each Enter sent, ms (--line-delay=MS).
+  std::int32_t LineDelay = 0;
+  /// Typed keys are sent but not shown (--no-echo).
+  bool NoEcho = false;
+  /// How received line ends are shown (--imap=NAMES).
+  InputMap ReceiveMap;
+  /// What is sent for Enter (--omap=NAMES).
+  OutputMap SendMap;
 };
 
 /// The one settings record of the process.

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -186,6 +189,58 @@ TEST_F(OptionsTest, AFailedConversionKeepsTheValuesReadBeforeIt) {
   EXPECT_EQ(outcome.error, "\"fast\" is an invalid integer");
   EXPECT_EQ(Settings.PortNumber, 7);
   EXPECT_EQ(Settings.BaudRate, 19200);
+}
+
+TEST_F(OptionsTest, LineToolOptions) {
+  EXPECT_TRUE(Parse({"--timestamps"}).relay);
+  EXPECT_EQ(Settings.Timestamps, TimestampFormat::Time);
+  EXPECT_TRUE(Parse({"--timestamps=delta", "--no-echo"}).relay);
+  EXPECT_EQ(Settings.Timestamps, TimestampFormat::Delta);
+  EXPECT_TRUE(Settings.NoEcho);
+  EXPECT_TRUE(
+      Parse({"--char-delay=20", "--line-delay=$10", "--imap=lfcrlf,igncr", "--omap=crlf"}).relay);
+  EXPECT_EQ(Settings.CharDelay, 20);
+  EXPECT_EQ(Settings.LineDelay, 16);
+  EXPECT_TRUE(Settings.ReceiveMap.LfToCrLf && Settings.ReceiveMap.IgnoreCr);
+  EXPECT_FALSE(Settings.ReceiveMap.CrToCrLf);
+  EXPECT_TRUE(Settings.SendMap.CrToCrLf);
+  EXPECT_TRUE(Parse({"--char-delay=0", "--line-delay=10000"}).relay);
+  EXPECT_EQ(Settings.LineDelay, 10000);
+}
+
+TEST_F(OptionsTest, LineToolValuesRefused) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--timestamps=weekly"}, "\"weekly\" is an invalid timestamp format"},
+      {{"--timestamps="}, "\"\" is an invalid timestamp format"},
+      {{"--char-delay=fast"}, "\"fast\" is an invalid integer"},
+      {{"--char-delay=-1"}, "\"-1\" is an invalid delay (0 to 10000 ms)"},
+      {{"--line-delay=10001"}, "\"10001\" is an invalid delay (0 to 10000 ms)"},
+      {{"--imap=xyz"}, "\"xyz\" is an invalid map name"},
+      {{"--omap=crlf,lf"}, "\"crlf,lf\" is an invalid map"},
+      {{"--log="}, "Option --log needs a file name"},
+      {{"--log"}, "Option at position 1 needs an argument : log"},
+      {{"--no-echo=1"}, "Option at position 1 does not allow an argument: no-echo"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = Parse(c.args);
+    EXPECT_FALSE(outcome.relay) << c.args[0];
+    EXPECT_EQ(outcome.error, c.error) << c.args[0];
+  }
+}
+
+TEST_F(OptionsTest, TheLogIsOpenedOnlyWhenEveryOtherValueIsGood) {
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("comterm-options-log-" + std::to_string(::getpid())))
+                               .string();
+  std::filesystem::remove(path);
+  EXPECT_FALSE(Parse({"--log=" + path, "--imap=xyz"}).relay);
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(Parse({"--log=/nonexistent/dir/log"}).error,
+            "Cannot open log file \"/nonexistent/dir/log\": No such file or directory");
 }
 
 }  // namespace
