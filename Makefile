@@ -37,12 +37,13 @@ windows:
 	cmake -S . -B $(BUILD)-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON >/dev/null
 	cmake --build $(BUILD)-win64 -j $(JOBS) --target comterm
 
-# The Windows end-to-end suite: the x86-64 build under wine64, its console in tmux and its
-# COM ports on pseudo-terminals. The test aids and the wine prefix live in the build tree.
-test-windows:
-	cmake -S . -B $(BUILD)-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON >/dev/null
-	cmake --build $(BUILD)-win64 -j $(JOBS) --target comterm
+# The Windows end-to-end suite, on each build in turn: its console in tmux, its COM ports
+# on pseudo-terminals, its aids built for its own architecture. The test aids and the wine
+# prefix live in the build tree. A machine that cannot run 32-bit programs runs no case of
+# the i686 build (the suite says so and ends with 77), which is no failure here.
+test-windows: windows
 	bash tests/windows/run_suite.sh $(BUILD)-win64/comterm.exe $(BUILD)-win64/wine-suite
+	bash tests/windows/run_suite.sh $(BUILD)-win32/comterm.exe $(BUILD)-win32/wine-suite || test $$? -eq 77
 
 # Benchmarks: not part of the tests; prints a table of figures.
 bench: all
