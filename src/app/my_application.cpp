@@ -12,9 +12,14 @@ constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
 const std::vector<std::string> kLongOptions = {
     "help",     "port:",    "baud:", "data:", "parity:", "stop:",
     "softflow", "hardflow", "myavr", "stc",   "hex",     "device:",
+    "version",  // stops like help, before the settings are read
 };
 
 }  // namespace
+
+const std::vector<std::string>& LongOptionList() {
+  return kLongOptions;
+}
 
 TMyApplication::TMyApplication(CommApi& comm) : comm_(comm) {
   StopOnError = true;
@@ -35,6 +40,11 @@ bool TMyApplication::ReadCommandLine() {
   }
   if (OptionPresent('h', "help")) {
     PrintUsage();
+    RequestStop();
+    return false;
+  }
+  if (FindOption("version")) {
+    PrintVersion();
     RequestStop();
     return false;
   }
@@ -77,6 +87,7 @@ void TMyApplication::PrintUsage() {
       " -c --stc          switch to STC mode",
       " -x --hex          enable hex mode",
       "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)",
+      "    --version      print the version and stop",
   };
   PutText(ScreenOutput, "Usage: ");
   PutText(ScreenOutput, Argument(0));
@@ -86,6 +97,11 @@ void TMyApplication::PrintUsage() {
     PutText(ScreenOutput, line);
     EndLine(ScreenOutput);
   }
+}
+
+void TMyApplication::PrintVersion() {
+  PutText(ScreenOutput, "comterm " COMTERM_VERSION);
+  EndLine(ScreenOutput);
 }
 
 }  // namespace comterm

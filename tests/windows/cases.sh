@@ -87,11 +87,12 @@ case_usage() {
     " -c --stc          switch to STC mode"
     " -x --hex          enable hex mode"
     "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)"
+    "    --version      print the version and stop"
   )
   local row
   for row in "${!lines[@]}"; do expect_row $((row + 1)) "${lines[row]}"; done
-  expect_blank_from 12
-  expect_cursor 0 12
+  expect_blank_from $((${#lines[@]} + 1))
+  expect_cursor 0 $((${#lines[@]} + 1))
 }
 
 case_invalid_option() {

@@ -19,14 +19,17 @@ class RecordingApplication : public TMyApplication {
   using TMyApplication::TMyApplication;
   void ShowError(const Exception& error) override { shown = error.Message(); }
   void PrintUsage() override { usage = true; }
+  void PrintVersion() override { version = true; }
   std::string shown;
   bool usage = false;
+  bool version = false;
 };
 
 struct Outcome {
   bool relay = false;  // the relay would run
   std::string error;   // the validation message shown, or the exception raised
   bool usage = false;
+  bool version = false;
 };
 
 class OptionsTest : public ::testing::Test {
@@ -43,9 +46,11 @@ class OptionsTest : public ::testing::Test {
       outcome.error = e.Message();
     }
     // A validation fault and help stop the run themselves; a bad value leaves it to the frame.
-    EXPECT_EQ(application.StopRequested, application.usage || !application.shown.empty());
+    EXPECT_EQ(application.StopRequested,
+              application.usage || application.version || !application.shown.empty());
     if (!application.shown.empty()) outcome.error = application.shown;
     outcome.usage = application.usage;
+    outcome.version = application.version;
     return outcome;
   }
   testing::FakeComm comm_;
@@ -80,13 +85,28 @@ TEST_F(OptionsTest, ValidationMessages) {
       {{"-b", "96 00"}, "\"96 00\" is an invalid integer"},
       {{"--parity="}, "Option --parity needs a value: N, E, O, M or S"},
       {{"--device="}, "Option --device needs a device name"},
+      {{"--version=1"}, "Option at position 1 does not allow an argument: version"},
+      {{"-V"}, "Invalid option at position 1: \"V\""},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Parse(c.args);
     EXPECT_EQ(outcome.error, c.error) << ::testing::PrintToString(c.args);
     EXPECT_FALSE(outcome.relay) << ::testing::PrintToString(c.args);
     EXPECT_FALSE(outcome.usage) << ::testing::PrintToString(c.args);
+    EXPECT_FALSE(outcome.version) << ::testing::PrintToString(c.args);
   }
+}
+
+TEST_F(OptionsTest, VersionStopsBeforeTheSettingsAndAfterHelp) {
+  const Outcome version = Parse({"-p", "abc", "--version"});
+  EXPECT_TRUE(version.version);
+  EXPECT_FALSE(version.relay);
+  EXPECT_EQ(version.error, "");
+  EXPECT_EQ(Settings.PortNumber, TerminalSettings{}.PortNumber);
+
+  const Outcome both = Parse({"--version", "-h"});
+  EXPECT_TRUE(both.usage);
+  EXPECT_FALSE(both.version);
 }
 
 TEST_F(OptionsTest, HelpWinsOverOtherValidOptions) {
