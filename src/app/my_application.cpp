@@ -17,15 +17,21 @@ namespace {
 
 constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
 const std::vector<std::string> kLongOptions = {
-    "help",         "port:",       "baud:",       "data:",   "parity:", "stop:",
-    "softflow",     "hardflow",    "myavr",       "stc",     "hex",     "device:",
-    "no-reconnect", "list",        "timestamps::", "log:",   "char-delay:", "line-delay:",
-    "no-echo",      "imap:",       "omap:",
+    "help",         "port:",       "baud:",        "data:",    "parity:",
+    "stop:",        "softflow",    "hardflow",     "myavr",    "stc",
+    "hex",          "device:",     "no-reconnect", "list",     "timestamps::",
+    "log:",         "char-delay:", "line-delay:",  "no-echo",  "imap:",
+    "omap:",
+    "version",  // stops like help, before the settings are read
 };
 
 constexpr std::int32_t kLongestDelay = 10000;
 
 }  // namespace
+
+const std::vector<std::string>& LongOptionList() {
+  return kLongOptions;
+}
 
 TMyApplication::TMyApplication(CommApi& comm) : comm_(comm) {
   StopOnError = true;
@@ -46,6 +52,11 @@ bool TMyApplication::ReadCommandLine() {
   }
   if (OptionPresent('h', "help")) {
     PrintUsage();
+    RequestStop();
+    return false;
+  }
+  if (FindOption("version")) {
+    PrintVersion();
     RequestStop();
     return false;
   }
@@ -133,6 +144,7 @@ void TMyApplication::PrintUsage() {
       "    --no-echo      send typed keys without showing them",
       "    --imap=NAMES   show received line ends: lfcrlf, crlf, igncr",
       "    --omap=NAMES   send Enter as: crlf, lf",
+      "    --version      print the version and stop",
   };
   PutText(ScreenOutput, "Usage: ");
   PutText(ScreenOutput, Argument(0));
@@ -149,6 +161,11 @@ void TMyApplication::PrintPorts() {
     PutText(ScreenOutput, port);
     EndLine(ScreenOutput);
   }
+}
+
+void TMyApplication::PrintVersion() {
+  PutText(ScreenOutput, "comterm " COMTERM_VERSION);
+  EndLine(ScreenOutput);
 }
 
 }  // namespace comterm

@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/custom_application.h"
 #include "app/received_log.h"
@@ -11,6 +13,10 @@
 namespace comterm {
 
 class CommApi;
+
+/// The long names of the option table, as ValidateOptions takes them ("port:" takes a
+/// value).
+const std::vector<std::string>& LongOptionList();
 
 class TMyApplication : public TCustomApplication {
  public:
@@ -23,6 +29,8 @@ class TMyApplication : public TCustomApplication {
   virtual void PrintUsage();
   /// Writes the machine's serial ports to the console, one a line; opens none of them.
   virtual void PrintPorts();
+  /// Writes "comterm " and the version as one line to the console.
+  virtual void PrintVersion();
 
   /// The first half of RunStep: validates the command line (showing the first fault),
   /// prints the usage text for help, else fills Settings. True when the relay is to run.

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +123,12 @@ TEST_F(RelayEndToEnd, CommandLineTextsAndStatuses) {
   EXPECT_EQ(rows.at(0), "Usage: " + path + " -h");
   EXPECT_EQ(rows.at(1), " -p --port         1, 2, 3 etc.");
   EXPECT_EQ(rows.at(10), " -x --hex          enable hex mode");
+  EXPECT_NE(std::find(rows.begin(), rows.end(), "    --version      print the version and stop"),
+            rows.end());
+
+  TerminalSession version(Terminal("--version"));
+  EXPECT_EQ(version.WaitForExit(kPatience), 0);
+  EXPECT_EQ(version.Screen().at(0), "comterm " COMTERM_VERSION);
 
   TerminalSession invalid(Terminal("-q"));
   EXPECT_EQ(invalid.WaitForExit(kPatience), 1);

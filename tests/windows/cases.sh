@@ -90,11 +90,19 @@ case_usage() {
     "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)"
     "    --no-reconnect end the run when the device is lost instead of waiting for it"
     "    --list         list the serial ports of this machine and exit"
+    "    --timestamps=F stamp received lines; F: time (default), iso, elapsed, delta"
+    "    --log=FILE     append every received byte to FILE"
+    "    --char-delay=N pause N ms after each key sent (0 to 10000)"
+    "    --line-delay=N pause N ms more after each Enter sent (0 to 10000)"
+    "    --no-echo      send typed keys without showing them"
+    "    --imap=NAMES   show received line ends: lfcrlf, crlf, igncr"
+    "    --omap=NAMES   send Enter as: crlf, lf"
+    "    --version      print the version and stop"
   )
   local row
   for row in "${!lines[@]}"; do expect_row $((row + 1)) "${lines[row]}"; done
-  expect_blank_from 14
-  expect_cursor 0 14
+  expect_blank_from $((${#lines[@]} + 1))
+  expect_cursor 0 $((${#lines[@]} + 1))
 }
 
 case_invalid_option() {

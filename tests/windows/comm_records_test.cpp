@@ -1,6 +1,9 @@
 // Unit tests of the Win32 serial backend's record copies, run under wine by the Windows
 // suite. They compare against the real Windows records, so they show what a pty cannot:
-// 1.5 stop bits, data bits other than 8, mark and space parity, and every DCB flag.
+// 1.5 stop bits, data bits other than 8, mark and space parity, and every DCB flag. Built
+// for the architecture of the build under test, they also hold the records' sizes and
+// offsets there: the ones that differ between i686 and x86-64 are checked when compiling,
+// so a machine that cannot run a 32-bit program still proves the 32-bit layouts.
 // Prints one line per failed check and exits with 1 when any failed.
 #include <cstddef>
 #include <cstdio>
@@ -21,6 +24,64 @@ void Expect(bool ok, const char* what, unsigned long actual, unsigned long expec
 
 #define EXPECT_SAME(actual, expected) \
   Expect((actual) == (expected), #actual, (actual), (expected), __LINE__)
+
+constexpr bool k32Bit = sizeof(void*) == 4;
+
+// The transfer record and the handles are where the two architectures part.
+static_assert(sizeof(HANDLE) == (k32Bit ? 4 : 8));
+static_assert(sizeof(OVERLAPPED) == (k32Bit ? 20 : 32));
+static_assert(offsetof(OVERLAPPED, Offset) == (k32Bit ? 8 : 16));
+static_assert(offsetof(OVERLAPPED, hEvent) == (k32Bit ? 16 : 24));
+static_assert(sizeof(Overlapped) == sizeof(OVERLAPPED));
+// The line records are the same on both.
+static_assert(sizeof(DCB) == 28 && sizeof(Dcb) == 28);
+static_assert(sizeof(COMMTIMEOUTS) == 20 && sizeof(CommTimeouts) == 20);
+static_assert(sizeof(COMSTAT) == 12 && sizeof(ComStat) == 12);
+
+// Every field of our records sits where the Windows record has it, on this architecture.
+void TestLayouts() {
+  struct Field {
+    const char* name;
+    std::size_t ours;
+    std::size_t windows;
+  };
+#define FIELD(ours, windows, field) \
+  { #windows "." #field, offsetof(ours, field), offsetof(windows, field) }
+  const Field fields[] = {
+      FIELD(Dcb, DCB, DCBlength),
+      FIELD(Dcb, DCB, BaudRate),
+      FIELD(Dcb, DCB, wReserved),
+      FIELD(Dcb, DCB, XonLim),
+      FIELD(Dcb, DCB, XoffLim),
+      FIELD(Dcb, DCB, ByteSize),
+      FIELD(Dcb, DCB, Parity),
+      FIELD(Dcb, DCB, StopBits),
+      FIELD(Dcb, DCB, XonChar),
+      FIELD(Dcb, DCB, XoffChar),
+      FIELD(Dcb, DCB, ErrorChar),
+      FIELD(Dcb, DCB, EofChar),
+      FIELD(Dcb, DCB, EvtChar),
+      FIELD(Dcb, DCB, wReserved1),
+      FIELD(CommTimeouts, COMMTIMEOUTS, ReadIntervalTimeout),
+      FIELD(CommTimeouts, COMMTIMEOUTS, ReadTotalTimeoutMultiplier),
+      FIELD(CommTimeouts, COMMTIMEOUTS, ReadTotalTimeoutConstant),
+      FIELD(CommTimeouts, COMMTIMEOUTS, WriteTotalTimeoutMultiplier),
+      FIELD(CommTimeouts, COMMTIMEOUTS, WriteTotalTimeoutConstant),
+      FIELD(ComStat, COMSTAT, cbInQue),
+      FIELD(ComStat, COMSTAT, cbOutQue),
+      FIELD(Overlapped, OVERLAPPED, Internal),
+      FIELD(Overlapped, OVERLAPPED, InternalHigh),
+      FIELD(Overlapped, OVERLAPPED, Offset),
+      FIELD(Overlapped, OVERLAPPED, OffsetHigh),
+      FIELD(Overlapped, OVERLAPPED, hEvent),
+  };
+#undef FIELD
+  for (const Field& field : fields) {
+    if (field.ours == field.windows) continue;
+    ++g_failures;
+    std::printf("%s: ours at offset %zu, Windows at %zu\n", field.name, field.ours, field.windows);
+  }
+}
 
 // The DCB's flag word as Windows lays out its bit fields: the 32 bits after BaudRate.
 DWORD FlagWord(const DCB& dcb) {
@@ -164,6 +225,8 @@ void TestComStat() {
 }  // namespace comterm
 
 int main() {
+  std::printf("records of the %d-bit build\n", comterm::k32Bit ? 32 : 64);
+  comterm::TestLayouts();
   comterm::TestDcbFlags();
   comterm::TestDcbNamedFlags();
   comterm::TestDcbFields();

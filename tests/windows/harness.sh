@@ -2,18 +2,52 @@
 # tmux server whose pane runs comterm.exe under the console launcher, with its COM ports on
 # pseudo-terminals held by pty_peer. Sourced by run_suite.sh, which sets these first:
 #   SUITE_DIR  work directory (aids, wine prefix, case directories)
-#   EXE        the x86-64 comterm.exe
+#   EXE        the comterm.exe under test (i686 or x86-64)
 #   AIDS_SRC   the directory holding the aids' sources
 #   REPO_ROOT  the repository's root
+# The build's architecture decides the wine loader and the architecture of every aid, so
+# that a 32-bit build runs 32-bit throughout. The prefix is always a 64-bit one, made by
+# wine64: it runs programs of both architectures.
 
-WINE=${WINE:-/usr/lib/wine/wine64}
+WINE64=/usr/lib/wine/wine64
 WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver}
-AIDS="$SUITE_DIR/aids"
 export WINEPREFIX="$SUITE_DIR/prefix"
 export WINEDEBUG=-all
 SCREEN_WIDTH=160
 SCREEN_HEIGHT=30
 RUN_ID="comterm-win-$$-$RANDOM"
+
+# The architecture of a Windows executable, from the machine field of its PE header:
+# i686 or x86-64 (empty for anything else).
+pe_architecture() {
+  local header_offset machine
+  header_offset=$(od -An -t u4 -j 60 -N 4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [[ -n $header_offset ]] || return 1
+  machine=$(od -An -t x2 -j $((header_offset + 4)) -N 2 "$1" 2>/dev/null | tr -d ' ')
+  case $machine in
+    014c) echo i686 ;;
+    8664) echo x86-64 ;;
+  esac
+}
+
+# Chooses the wine loader, the compilers and the aids' folder for the architecture.
+select_architecture() {
+  BUILD_ARCH=$1
+  if [[ $BUILD_ARCH == i686 ]]; then
+    WINE=${WINE:-/usr/lib/wine/wine}
+    MINGW_CXX=i686-w64-mingw32-g++
+    HOST_ARCH_FLAG=-m32
+  else
+    WINE=${WINE:-$WINE64}
+    MINGW_CXX=x86_64-w64-mingw32-g++
+    HOST_ARCH_FLAG=-m64
+  fi
+  AIDS="$SUITE_DIR/aids-$BUILD_ARCH"
+}
+
+# True when this machine can start the wine loader of the build's architecture (a kernel
+# without 32-bit support cannot run the 32-bit one).
+wine_loader_runs() { "$WINE" --version </dev/null >/dev/null 2>&1; }
 
 # Builds an aid when its source is newer than the built file.
 build_aid() {
@@ -25,11 +59,12 @@ build_aid() {
 
 build_aids() {
   mkdir -p "$AIDS" || return 1
+  # The preload library goes into the wine processes, so it has their ELF class.
   build_aid "$AIDS/pty_port_preload.so" "$AIDS_SRC/pty_port_preload.c" \
-    gcc -O2 -Wall -Wextra -Werror -shared -fPIC -ldl &&
+    gcc "$HOST_ARCH_FLAG" -O2 -Wall -Wextra -Werror -shared -fPIC -ldl &&
     build_aid "$AIDS/pty_peer" "$AIDS_SRC/pty_peer.c" gcc -O2 -Wall -Wextra -Werror -lutil &&
     build_aid "$AIDS/console_launcher.exe" "$AIDS_SRC/console_launcher.cpp" \
-      x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static
+      "$MINGW_CXX" -std=c++20 -O2 -Wall -Wextra -Werror -static
 }
 
 # Polls a shell condition every 20 ms until it holds or `seconds` pass.
@@ -58,10 +93,10 @@ windows_path() {
 wine_start() {
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     rm -rf "$WINEPREFIX"
-    timeout 180 "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || return 1
+    timeout 180 "$WINE64" wineboot -i </dev/null >/dev/null 2>&1 || return 1
   fi
   timeout 60 "$WINESERVER" -p </dev/null >/dev/null 2>&1
-  timeout 60 "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || return 1
+  timeout 60 "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || return 1
   unmap_serial_devices
 }
 
@@ -86,7 +121,7 @@ build_windows_program() {
   shift
   local sources=() source
   for source in "$@"; do sources+=("$REPO_ROOT/$source"); done
-  x86_64-w64-mingw32-g++ -std=c++20 -O2 -Wall -Wextra -Werror -static -I"$REPO_ROOT/src" \
+  "$MINGW_CXX" -std=c++20 -O2 -Wall -Wextra -Werror -static -I"$REPO_ROOT/src" \
     -o "$output" "${sources[@]}"
 }
 

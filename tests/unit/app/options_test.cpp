@@ -23,9 +23,11 @@ class RecordingApplication : public TMyApplication {
   void ShowError(const Exception& error) override { shown = error.Message(); }
   void PrintUsage() override { usage = true; }
   void PrintPorts() override { ports = true; }
+  void PrintVersion() override { version = true; }
   std::string shown;
   bool usage = false;
   bool ports = false;
+  bool version = false;
 };
 
 struct Outcome {
@@ -33,6 +35,7 @@ struct Outcome {
   std::string error;   // the validation message shown, or the exception raised
   bool usage = false;
   bool ports = false;  // the port list would be printed
+  bool version = false;
 };
 
 class OptionsTest : public ::testing::Test {
@@ -50,10 +53,12 @@ class OptionsTest : public ::testing::Test {
     }
     // A validation fault and help stop the run themselves; a bad value leaves it to the frame.
     EXPECT_EQ(application.StopRequested,
-              application.usage || application.ports || !application.shown.empty());
+              application.usage || application.ports || application.version ||
+                  !application.shown.empty());
     if (!application.shown.empty()) outcome.error = application.shown;
     outcome.usage = application.usage;
     outcome.ports = application.ports;
+    outcome.version = application.version;
     return outcome;
   }
   testing::FakeComm comm_;
@@ -91,13 +96,28 @@ TEST_F(OptionsTest, ValidationMessages) {
       {{"--no-reconnect=1"}, "Option at position 1 does not allow an argument: no-reconnect"},
       {{"--list=all"}, "Option at position 1 does not allow an argument: list"},
       {{"--list", "-q"}, "Invalid option at position 2: \"q\""},
+      {{"--version=1"}, "Option at position 1 does not allow an argument: version"},
+      {{"-V"}, "Invalid option at position 1: \"V\""},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Parse(c.args);
     EXPECT_EQ(outcome.error, c.error) << ::testing::PrintToString(c.args);
     EXPECT_FALSE(outcome.relay) << ::testing::PrintToString(c.args);
     EXPECT_FALSE(outcome.usage) << ::testing::PrintToString(c.args);
+    EXPECT_FALSE(outcome.version) << ::testing::PrintToString(c.args);
   }
+}
+
+TEST_F(OptionsTest, VersionStopsBeforeTheSettingsAndAfterHelp) {
+  const Outcome version = Parse({"-p", "abc", "--version"});
+  EXPECT_TRUE(version.version);
+  EXPECT_FALSE(version.relay);
+  EXPECT_EQ(version.error, "");
+  EXPECT_EQ(Settings.PortNumber, TerminalSettings{}.PortNumber);
+
+  const Outcome both = Parse({"--version", "-h"});
+  EXPECT_TRUE(both.usage);
+  EXPECT_FALSE(both.version);
 }
 
 TEST_F(OptionsTest, HelpWinsOverOtherValidOptions) {
