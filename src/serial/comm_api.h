@@ -169,6 +169,9 @@ class CommApi {
 
   /// The platform's message text for an error code (empty when it has none).
   virtual std::string FormatMessageA(std::uint32_t code) = 0;
+  /// True when `code`, as GetLastError gave it after a failed call, means the device is
+  /// gone (unplugged, hung up, connection closed) rather than an ordinary error.
+  virtual bool IsDeviceLost(std::uint32_t code) = 0;
   /// True on the NT family of Windows (and on every POSIX system).
   virtual bool IsNtFamily() = 0;
   /// Reads one byte from an I/O port (the UART's registers on the older family only).

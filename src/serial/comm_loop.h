@@ -97,6 +97,7 @@ class LoopbackComm final : public CommApi {
   std::string FormatMessageA(std::uint32_t code) override {
     return platform_->FormatMessageA(code);
   }
+  bool IsDeviceLost(std::uint32_t code) override { return platform_->IsDeviceLost(code); }
   bool IsNtFamily() override { return platform_->IsNtFamily(); }
   std::uint8_t ReadPortByte(std::uint16_t address) override {
     return platform_->ReadPortByte(address);

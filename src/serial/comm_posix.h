@@ -83,6 +83,7 @@ class PosixComm final : public CommApi {
                                        std::uint32_t milliseconds) override;
 
   std::string FormatMessageA(std::uint32_t code) override;
+  bool IsDeviceLost(std::uint32_t) override { return false; }
   bool IsNtFamily() override { return true; }
   std::uint8_t ReadPortByte(std::uint16_t) override { return 0; }
 

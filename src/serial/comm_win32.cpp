@@ -177,6 +177,8 @@ class Win32Comm final : public CommApi {
     return text;
   }
 
+  bool IsDeviceLost(std::uint32_t) override { return false; }
+
   bool IsNtFamily() override {
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;

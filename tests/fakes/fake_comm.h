@@ -112,6 +112,7 @@ class FakeComm : public CommApi {
   std::uint32_t WaitForMultipleObjects(std::uint32_t count, const CommHandle* handles,
                                        std::uint32_t milliseconds) override;
   std::string FormatMessageA(std::uint32_t code) override;
+  bool IsDeviceLost(std::uint32_t) override { return false; }
   bool IsNtFamily() override;
   std::uint8_t ReadPortByte(std::uint16_t address) override;
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
