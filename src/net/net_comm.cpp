@@ -174,7 +174,7 @@ bool NetworkComm::PurgeComm(CommHandle handle, std::uint32_t flags) {
   port->received.clear();
   // What was written has left this driver's queue already, as bytes drained onto a line
   // have: only the server's buffer of bytes from its port is emptied.
-  if (port->scheme == NetScheme::Rfc2217 && port->lost == 0) {
+  if (port->scheme == NetScheme::Rfc2217 && port->lost == 0 && !port->session.ComPortRefused()) {
     return Send(port, rfc2217::Command(rfc2217::kPurgeData, rfc2217::kPurgeReceive));
   }
   return true;
@@ -257,6 +257,8 @@ bool NetworkComm::SetFarPort(NetPort* port, const Dcb& dcb) {
 
 bool NetworkComm::SetControl(NetPort* port, std::uint8_t value) {
   if (port->lost != 0) return Fail(port->lost);
+  // Without the option the server has no far port to control.
+  if (port->session.ComPortRefused()) return true;
   return Send(port, rfc2217::Command(rfc2217::kSetControl, value));
 }
 
