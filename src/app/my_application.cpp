@@ -4,14 +4,15 @@
 #include "app/terminal_settings.h"
 #include "console/screen_output.h"
 #include "runtime/int_convert.h"
+#include "serial/port_list.h"
 
 namespace comterm {
 namespace {
 
 constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
 const std::vector<std::string> kLongOptions = {
-    "help",     "port:",    "baud:", "data:", "parity:", "stop:",
-    "softflow", "hardflow", "myavr", "stc",   "hex",     "device:",
+    "help",     "port:", "baud:", "data:", "parity:", "stop:",        "softflow",
+    "hardflow", "myavr", "stc",   "hex",   "device:", "no-reconnect", "list",
 };
 
 }  // namespace
@@ -35,6 +36,11 @@ bool TMyApplication::ReadCommandLine() {
   }
   if (OptionPresent('h', "help")) {
     PrintUsage();
+    RequestStop();
+    return false;
+  }
+  if (FindOption("list")) {
+    PrintPorts();
     RequestStop();
     return false;
   }
@@ -62,6 +68,7 @@ void TMyApplication::ReadSettings() {
     Settings.DeviceName = OptionValue("device");
     if (Settings.DeviceName.empty()) throw Exception("Option --device needs a device name");
   }
+  if (FindOption("no-reconnect")) Settings.NoReconnect = true;
 }
 
 void TMyApplication::PrintUsage() {
@@ -77,6 +84,8 @@ void TMyApplication::PrintUsage() {
       " -c --stc          switch to STC mode",
       " -x --hex          enable hex mode",
       "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)",
+      "    --no-reconnect end the run when the device is lost instead of waiting for it",
+      "    --list         list the serial ports of this machine and exit",
   };
   PutText(ScreenOutput, "Usage: ");
   PutText(ScreenOutput, Argument(0));
@@ -84,6 +93,13 @@ void TMyApplication::PrintUsage() {
   EndLine(ScreenOutput);
   for (const char* line : kLines) {
     PutText(ScreenOutput, line);
+    EndLine(ScreenOutput);
+  }
+}
+
+void TMyApplication::PrintPorts() {
+  for (const std::string& port : ListSerialPorts()) {
+    PutText(ScreenOutput, port);
     EndLine(ScreenOutput);
   }
 }

@@ -16,6 +16,8 @@ class TMyApplication : public TCustomApplication {
   void RunStep() override;
   /// Writes the usage text to the console.
   virtual void PrintUsage();
+  /// Writes the machine's serial ports to the console, one a line; opens none of them.
+  virtual void PrintPorts();
 
   /// The first half of RunStep: validates the command line (showing the first fault),
   /// prints the usage text for help, else fills Settings. True when the relay is to run.

@@ -5,20 +5,18 @@
 #include <memory>
 #include <string>
 
+#include "app/myavr_commands.h"
+#include "app/port_life.h"
 #include "app/terminal_settings.h"
 #include "console/keyboard.h"
 #include "console/screen_output.h"
 #include "runtime/format.h"
 #include "serial/block_serial.h"
-#include "serial/serial_errors.h"
 #include "serial/ticks.h"
 
 namespace comterm {
 namespace {
 
-const std::string kMyAvrCommandPrefix = "\xD5\xA6\xFD\xE1\xF7\xE2\xC6";
-const std::string kDataModeCommand = kMyAvrCommandPrefix + "d";
-const std::string kProgrammingModeCommand = kMyAvrCommandPrefix + "p";
 const std::string kStcSyncBlock = "\x7F";
 constexpr std::int32_t kReceiveWait = 100;
 constexpr std::uint8_t kStopKey = 27;
@@ -29,27 +27,13 @@ void WriteLine(const std::string& text) {
 }
 
 std::string OpeningLine() {
-  const std::string port = Settings.DeviceName.empty() ? Format("com=%d", {Settings.PortNumber})
-                                                       : Format("device=%s", {Settings.DeviceName});
+  const std::string port = PortLabel();
   return Format(
       "opening %s baud=%d databits=%d parity=%s stop=%d softflow=%d hardflow=%d hexmode=%d "
       "stcmode=%d",
       {port, Settings.BaudRate, Settings.DataBits, Settings.ParityLetter, Settings.StopBitsCode,
        int{Settings.SoftFlow}, int{Settings.HardFlow}, int{Settings.HexMode},
        int{Settings.StcMode}});
-}
-
-std::string PortName() {
-  if (!Settings.DeviceName.empty()) return Settings.DeviceName;
-  return Format("COM%d", {Settings.PortNumber});
-}
-
-// A port that did not open or refused its settings ends the run with one error line.
-void RaiseIfFailed(const TBlockSerial& port) {
-  if (port.LastErrorCode == 0) return;
-  std::string text = port.LastErrorText;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  throw EDorvaneError(port.LastErrorCode, text);
 }
 
 // Measures the silence the STC sync paces itself by: a typed key ends a receive wait
@@ -146,34 +130,28 @@ void CloseRelay(std::unique_ptr<TBlockSerial>& port, bool data_mode_sent) {
 
 void RunRelay(CommApi& comm) {
   auto port = std::make_unique<TBlockSerial>(comm);
-  bool data_mode_sent = false;
+  PortLife life(comm, *port);
   try {
     WriteLine(OpeningLine());
-    port->OpenPort(PortName());
-    RaiseIfFailed(*port);
-    port->Configure(Settings.BaudRate, Settings.DataBits, Settings.ParityLetter,
-                    Settings.StopBitsCode, Settings.SoftFlow, Settings.HardFlow);
-    RaiseIfFailed(*port);
-    if (Settings.MyAvrMode) {
-      WriteLine("MyAVR: switching to data mode");
-      port->WriteBlock(kDataModeCommand);
-      data_mode_sent = true;
-    }
+    life.Open();
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
     SilenceClock silence(comm);
     KeyCheckPace keys;
     while (RelayPass(*port, silence, keys)) {
+      const PortTurn turn = life.AfterPass();
+      if (turn == PortTurn::kStop) break;
+      if (turn == PortTurn::kReturned) silence.Restart();
     }
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {
     try {
-      CloseRelay(port, data_mode_sent);
+      CloseRelay(port, life.DataModeSent());
     } catch (...) {
       // The error that ended the relay is the one to report.
     }
     throw;
   }
-  CloseRelay(port, data_mode_sent);
+  CloseRelay(port, life.DataModeSent());
 }
 
 }  // namespace comterm

@@ -19,6 +19,8 @@ struct TerminalSettings {
   bool HardFlow = false;
   /// Device opened instead of COM<PortNumber> when not empty (--device=NAME).
   std::string DeviceName;
+  /// A lost device ends the run instead of being waited for (--no-reconnect).
+  bool NoReconnect = false;
 };
 
 /// The one settings record of the process.

@@ -35,6 +35,9 @@ void TBlockSerial::SetError(std::int32_t code) {
     LastErrorText.assign(*own);
   } else {
     LastErrorText = GetErrorDesc(comm_, code);
+    if (DeviceLostCode == 0 && comm_.IsDeviceLost(static_cast<std::uint32_t>(code))) {
+      DeviceLostCode = code;
+    }
   }
 }
 

@@ -106,6 +106,9 @@ class TBlockSerial {
   virtual void SendBreak(std::int32_t duration);
   /// Sends what was written, empties the queues, drops RTS and DTR and closes the device.
   virtual void ClosePort();
+  /// Closes a port whose device is gone: the handle is released with nothing sent,
+  /// purged or dropped, which a missing device cannot do. The error state is kept.
+  virtual void AbandonPort();
 
   // Sending.
 
@@ -256,6 +259,9 @@ class TBlockSerial {
   std::uint32_t SendBooked = 0;
   /// Milliseconds the last driver read booked; bounds the next read's throttling sleep.
   std::uint32_t ReceiveBooked = 0;
+  /// The first recorded code since OpenPort that the driver counts as the device gone,
+  /// 0 while none was; later outcomes (a timeout after it, say) do not clear it.
+  std::int32_t DeviceLostCode = 0;
 
  private:
   bool IsNtFamily();

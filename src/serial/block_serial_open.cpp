@@ -53,6 +53,7 @@ void TBlockSerial::OpenPort(const std::string& name) {
     return;
   }
   LineBuffer.clear();
+  DeviceLostCode = 0;
   DeviceName = name;
   ParsePortNumber(name);
   comm_.SetLastError(0);
@@ -203,6 +204,15 @@ void TBlockSerial::ClosePort() {
   Handle = kInvalidHandle;
   PortIndex = -1;
   SetError(0);
+  ReportStatus(THookSerialReason::ReasonClose, DeviceName);
+}
+
+void TBlockSerial::AbandonPort() {
+  if (Handle != kInvalidHandle) comm_.CloseHandle(Handle);
+  PortOpen = false;
+  Handle = kInvalidHandle;
+  PortIndex = -1;
+  LineBuffer.clear();
   ReportStatus(THookSerialReason::ReasonClose, DeviceName);
 }
 

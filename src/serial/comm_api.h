@@ -151,12 +151,12 @@ class CommApi {
   /// `stat` may be null.
   virtual bool ClearCommError(CommHandle handle, std::uint32_t* errors, ComStat* stat) = 0;
 
-  virtual bool ReadFile(CommHandle handle, void* buffer, std::uint32_t length,
-                        std::uint32_t* count, Overlapped* overlapped) = 0;
+  virtual bool ReadFile(CommHandle handle, void* buffer, std::uint32_t length, std::uint32_t* count,
+                        Overlapped* overlapped) = 0;
   virtual bool WriteFile(CommHandle handle, const void* buffer, std::uint32_t length,
                          std::uint32_t* count, Overlapped* overlapped) = 0;
-  virtual bool GetOverlappedResult(CommHandle handle, Overlapped* overlapped,
-                                   std::uint32_t* count, bool wait) = 0;
+  virtual bool GetOverlappedResult(CommHandle handle, Overlapped* overlapped, std::uint32_t* count,
+                                   bool wait) = 0;
   virtual bool WaitCommEvent(CommHandle handle, std::uint32_t* mask, Overlapped* overlapped) = 0;
   virtual CommHandle CreateEventA(bool manual_reset, bool initial_state) = 0;
   /// Waits on a port handle (for its pending transfer) or on an event.

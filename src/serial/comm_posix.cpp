@@ -89,6 +89,12 @@ std::string PosixComm::FormatMessageA(std::uint32_t code) {
   return std::strerror(static_cast<int>(code));
 }
 
+// A terminal that hung up (a pty whose far end closed, an unplugged USB adapter) fails
+// with EIO; a device node whose driver is gone gives ENXIO or ENODEV.
+bool PosixComm::IsDeviceLost(std::uint32_t code) {
+  return code == EIO || code == ENXIO || code == ENODEV;
+}
+
 PortState* PosixComm::Port(CommHandle handle) {
   const auto found = handle <= static_cast<CommHandle>(INT32_MAX)
                          ? ports_.find(static_cast<int>(handle))

@@ -37,7 +37,8 @@ struct PortState {
   std::optional<PendingTransfer> read;
   std::optional<PendingTransfer> write;
   std::optional<PendingCommWait> comm_wait;
-  LineCounts counts;  ///< error counters at the last ClearCommError
+  LineCounts counts;     ///< error counters at the last ClearCommError
+  bool hung_up = false;  ///< poll or a read saw the device hang up: it is gone for good
 };
 
 /// An event made by CreateEventA.
@@ -83,7 +84,7 @@ class PosixComm final : public CommApi {
                                        std::uint32_t milliseconds) override;
 
   std::string FormatMessageA(std::uint32_t code) override;
-  bool IsDeviceLost(std::uint32_t) override { return false; }
+  bool IsDeviceLost(std::uint32_t code) override;
   bool IsNtFamily() override { return true; }
   std::uint8_t ReadPortByte(std::uint16_t) override { return 0; }
 
@@ -121,6 +122,8 @@ class PosixComm final : public CommApi {
 
   /// Ends `transfer` with `error` (0: complete) and signals its event, if it has one.
   void EndTransfer(PendingTransfer* transfer, int error);
+  /// Ends what is pending on a port whose device hung up; later calls fail with EIO.
+  void HangUp(PortState* port);
   /// Marks an event signalled; unknown handles are ignored.
   void Signal(CommHandle event);
   /// Drives everything the handle waits for; true when it is signalled.

@@ -31,6 +31,10 @@ void PosixComm::Advance(int fd, PendingTransfer* transfer) {
     const ssize_t moved = Move(fd, transfer);
     if (moved > 0) {
       transfer->done += static_cast<std::uint32_t>(moved);
+    } else if (moved == 0 && !transfer->write) {
+      // A non-blocking read of a terminal meets end of file only once it has hung up.
+      if (const auto port = ports_.find(fd); port != ports_.end()) port->second.hung_up = true;
+      EndTransfer(transfer, EIO);
     } else if (moved == 0 || errno == EAGAIN || errno == EWOULDBLOCK) {
       return;
     } else if (errno != EINTR) {
@@ -90,7 +94,7 @@ bool PosixComm::GetOverlappedResult(CommHandle handle, Overlapped* overlapped, s
     if (count != nullptr) *count = 0;
     if (!port->comm_wait->ended) return Fail(EINPROGRESS);
     port->comm_wait.reset();
-    return true;
+    return !port->hung_up || Fail(EIO);
   }
   for (std::optional<PendingTransfer>* slot : {&port->read, &port->write}) {
     if (!*slot || (*slot)->record != overlapped) continue;
@@ -120,6 +124,7 @@ bool PosixComm::SetCommMask(CommHandle handle, std::uint32_t mask) {
 bool PosixComm::WaitCommEvent(CommHandle handle, std::uint32_t* mask, Overlapped* overlapped) {
   PortState* port = Port(handle);
   if (port == nullptr) return false;
+  if (port->hung_up) return Fail(EIO);
   if (overlapped == nullptr || events_.count(overlapped->hEvent) == 0 || port->mask == 0 ||
       (port->comm_wait && !port->comm_wait->ended)) {
     return Fail(EINVAL);
@@ -133,6 +138,13 @@ bool PosixComm::WaitCommEvent(CommHandle handle, std::uint32_t* mask, Overlapped
   *mask = 0;
   port->comm_wait = PendingCommWait{overlapped, mask};
   return Fail(static_cast<int>(kErrorIoPending));
+}
+
+void PosixComm::HangUp(PortState* port) {
+  port->hung_up = true;
+  if (port->read && !port->read->ended) EndTransfer(&*port->read, EIO);
+  if (port->write && !port->write->ended) EndTransfer(&*port->write, EIO);
+  if (port->comm_wait && !port->comm_wait->ended) EndCommWait(port, 0);
 }
 
 void PosixComm::EndCommWait(PortState* port, std::uint32_t events) {

@@ -114,6 +114,10 @@ void PosixComm::PollOnce(std::vector<Waiter>* waiters, int timeout_ms) {
   for (std::size_t i = 0; i < fds.size(); ++i) {
     const short seen = fds[i].revents;
     owners[i]->readable = (seen & (POLLIN | POLLHUP)) != 0;
+    if ((seen & POLLHUP) != 0) {
+      const auto port = ports_.find(fds[i].fd);
+      if (port != ports_.end()) HangUp(&port->second);
+    }
     // A hung-up or invalid descriptor stays ready for ever: polling it again would spin.
     if ((seen & (POLLHUP | POLLERR | POLLNVAL)) != 0) owners[i]->quiet = true;
   }

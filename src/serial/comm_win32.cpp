@@ -177,7 +177,23 @@ class Win32Comm final : public CommApi {
     return text;
   }
 
-  bool IsDeviceLost(std::uint32_t) override { return false; }
+  // The codes a port gives once its device was removed (a USB adapter unplugged, a
+  // Bluetooth or virtual port torn down), or when the removed name is opened again.
+  // ERROR_NOT_READY is what a port whose device hung up gives under wine.
+  bool IsDeviceLost(std::uint32_t code) override {
+    switch (code) {
+      case ERROR_ACCESS_DENIED:
+      case ERROR_BAD_COMMAND:
+      case ERROR_DEVICE_NOT_CONNECTED:
+      case ERROR_GEN_FAILURE:
+      case ERROR_OPERATION_ABORTED:
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_NOT_READY:
+        return true;
+      default:
+        return false;
+    }
+  }
 
   bool IsNtFamily() override {
     OSVERSIONINFOA version{};

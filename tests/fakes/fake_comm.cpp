@@ -26,6 +26,11 @@ void FakeComm::Arrive(std::uint64_t at_ms, const std::string& bytes, std::uint32
   arrivals_.insert(after, Arrival{at_ms, bytes, line_errors});
 }
 
+void FakeComm::Unplug() {
+  unplugged_ = open_;
+  devices_.clear();
+}
+
 void FakeComm::HoldWrites(bool held, std::optional<std::uint64_t> release_at) {
   held_ = held;
   release_at_ = release_at;
@@ -77,6 +82,10 @@ bool FakeComm::Failing(const std::string& call) {
 }
 
 bool FakeComm::BadPort(CommHandle handle) {
+  if (handle == kPort && open_ && unplugged_) {
+    last_error_ = kDeviceGone;
+    return true;
+  }
   if (handle == kPort && open_) return false;
   last_error_ = kInvalidHandleError;
   return true;
@@ -117,6 +126,7 @@ bool FakeComm::CloseHandle(CommHandle handle) {
     events_.erase(event);
     return true;
   }
+  if (handle == kPort) unplugged_ = false;
   if (BadPort(handle)) return false;
   open_ = false;
   return true;

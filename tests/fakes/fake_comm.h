@@ -29,11 +29,16 @@ class FakeComm : public CommApi {
   static constexpr std::uint32_t kAccessDenied = 5;
   /// The code a call on a handle that is not open sets.
   static constexpr std::uint32_t kInvalidHandleError = 6;
+  /// The code calls on an unplugged device set; the one IsDeviceLost accepts.
+  static constexpr std::uint32_t kDeviceGone = 1167;
 
   // Script.
 
   /// Makes a device path openable.
   void AddDevice(const std::string& path) { devices_.push_back(path); }
+  /// Unplugs the devices: every call on the open port fails with kDeviceGone except
+  /// CloseHandle, and no path opens until AddDevice adds it again.
+  void Unplug();
   /// The modem status bits GetCommModemStatus reports.
   void SetModemStatus(std::uint32_t bits) { modem_status_ = bits; }
   /// Queues `bytes` at virtual time `at_ms`, with line-error flags raised at that time.
@@ -112,7 +117,8 @@ class FakeComm : public CommApi {
   std::uint32_t WaitForMultipleObjects(std::uint32_t count, const CommHandle* handles,
                                        std::uint32_t milliseconds) override;
   std::string FormatMessageA(std::uint32_t code) override;
-  bool IsDeviceLost(std::uint32_t) override { return false; }
+  /// Not recorded: it asks nothing of a device.
+  bool IsDeviceLost(std::uint32_t code) override { return code == kDeviceGone; }
   bool IsNtFamily() override;
   std::uint8_t ReadPortByte(std::uint16_t address) override;
   bool QueryPerformanceFrequency(std::int64_t* frequency) override;
@@ -174,6 +180,7 @@ class FakeComm : public CommApi {
   CommHandle next_event_ = 1000;
   std::uint8_t line_status_ = 0x40;
   bool open_ = false;
+  bool unplugged_ = false;
   bool held_ = false;
   bool rts_ = false;
   bool dtr_ = false;

@@ -15,6 +15,7 @@ CASES=(
   "case_stc|STC blocks every 100 ms on a silent line, none after the first answer"
   "case_missing_port|a COM port that does not exist: serial error line, status 1"
   "case_comm_records|Win32 serial records: DCB, time-outs and COMSTAT copied field by field"
+  "case_port_returns|a COM port's device goes and returns: disconnected, reconnected, relaying on"
   "case_tcp_port|tcp:// to a listener on 127.0.0.1: keys out, bytes in, Escape closes"
 )
 
@@ -253,6 +254,31 @@ case_comm_records() {
   fail "the record tests ended with status $status"
   while IFS= read -r line; do fail "$line"; done <"$CASE_DIR/output"
   return 1
+}
+
+# COM5's device goes (its pty's far end closes and the dosdevices link is removed) and
+# comes back on a new pty under the same link, as an unplugged USB adapter returns.
+case_port_returns() {
+  start_on_com5 || return 1
+  relay_running || return 1
+  rm -f "$WINEPREFIX/dosdevices/com5" "$CASE_DIR/com5/slave"
+  kill "${PEER_PIDS[-1]}" && wait "${PEER_PIDS[-1]}" 2>/dev/null
+  port_lost() { dump_screen && [[ $(screen_row "$LAST_DUMP" 2) == "disconnected com=5: "* ]]; }
+  if ! wait_until 10 port_lost; then
+    fail "no disconnected row: [$(screen_row "$LAST_DUMP" 2)]"
+    return 1
+  fi
+  expect_row 1 "k"
+  expect_row_like 2 '^disconnected com=5: [^.]*[^. ]$'
+  # A key typed while the port is away goes nowhere.
+  press "$KEY_A" || return 1
+  attach_port 5 || return 1
+  await_row 3 "reconnected com=5" || return 1
+  relay_running || return 1
+  peer_send 5 'back'
+  await_row 4 "kback"
+  expect_wire 5 "6B"
+  escape_ends 5
 }
 
 # tcp:// to a listener of the suite's own on 127.0.0.1 (its directory stands in for a COM

@@ -19,14 +19,17 @@ class RecordingApplication : public TMyApplication {
   using TMyApplication::TMyApplication;
   void ShowError(const Exception& error) override { shown = error.Message(); }
   void PrintUsage() override { usage = true; }
+  void PrintPorts() override { ports = true; }
   std::string shown;
   bool usage = false;
+  bool ports = false;
 };
 
 struct Outcome {
   bool relay = false;  // the relay would run
   std::string error;   // the validation message shown, or the exception raised
   bool usage = false;
+  bool ports = false;  // the port list would be printed
 };
 
 class OptionsTest : public ::testing::Test {
@@ -43,9 +46,11 @@ class OptionsTest : public ::testing::Test {
       outcome.error = e.Message();
     }
     // A validation fault and help stop the run themselves; a bad value leaves it to the frame.
-    EXPECT_EQ(application.StopRequested, application.usage || !application.shown.empty());
+    EXPECT_EQ(application.StopRequested,
+              application.usage || application.ports || !application.shown.empty());
     if (!application.shown.empty()) outcome.error = application.shown;
     outcome.usage = application.usage;
+    outcome.ports = application.ports;
     return outcome;
   }
   testing::FakeComm comm_;
@@ -80,6 +85,9 @@ TEST_F(OptionsTest, ValidationMessages) {
       {{"-b", "96 00"}, "\"96 00\" is an invalid integer"},
       {{"--parity="}, "Option --parity needs a value: N, E, O, M or S"},
       {{"--device="}, "Option --device needs a device name"},
+      {{"--no-reconnect=1"}, "Option at position 1 does not allow an argument: no-reconnect"},
+      {{"--list=all"}, "Option at position 1 does not allow an argument: list"},
+      {{"--list", "-q"}, "Invalid option at position 2: \"q\""},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Parse(c.args);
@@ -97,6 +105,19 @@ TEST_F(OptionsTest, HelpWinsOverOtherValidOptions) {
     EXPECT_FALSE(outcome.relay);
     EXPECT_EQ(outcome.error, "");
   }
+}
+
+TEST_F(OptionsTest, ListPrintsThePortsInsteadOfRelaying) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--list"}, {"-p", "3", "--list"}, {"--list", "--no-reconnect"}}) {
+    const Outcome outcome = Parse(args);
+    EXPECT_TRUE(outcome.ports) << ::testing::PrintToString(args);
+    EXPECT_FALSE(outcome.relay);
+    EXPECT_EQ(outcome.error, "");
+  }
+  const Outcome help = Parse({"--list", "-h"});
+  EXPECT_TRUE(help.usage);
+  EXPECT_FALSE(help.ports);
 }
 
 TEST_F(OptionsTest, SettingsFromTheCommandLine) {
@@ -139,6 +160,7 @@ TEST_F(OptionsTest, SettingsFromTheCommandLine) {
          s.DeviceName = "loop://";
          s.PortNumber = 4;
        })},
+      {{"--no-reconnect"}, with([](auto& s) { s.NoReconnect = true; })},
   };
   for (const Case& c : cases) {
     const Outcome outcome = Parse(c.args);
@@ -155,6 +177,7 @@ TEST_F(OptionsTest, SettingsFromTheCommandLine) {
     EXPECT_EQ(Settings.StcMode, c.expected.StcMode) << name;
     EXPECT_EQ(Settings.HexMode, c.expected.HexMode) << name;
     EXPECT_EQ(Settings.DeviceName, c.expected.DeviceName) << name;
+    EXPECT_EQ(Settings.NoReconnect, c.expected.NoReconnect) << name;
   }
 }
 

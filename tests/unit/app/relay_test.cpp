@@ -80,6 +80,11 @@ class RelayTest : public ::testing::Test {
     return row;
   }
   void EscapeAt(std::uint64_t ms) { keys_.KeyAt(ms, 27, 1, 27); }
+  // COM1's device goes at `gone_ms` and, when `back_ms` is given, returns then.
+  void UnplugAt(std::uint64_t gone_ms, std::uint64_t back_ms = 0) {
+    keys_.At(gone_ms, [this](TimedKeys&) { comm_.Unplug(); });
+    if (back_ms != 0) keys_.At(back_ms, [this](TimedKeys&) { comm_.AddDevice("\\\\.\\COM1"); });
+  }
 
   FakeComm comm_;
   FakeConsoleOutput screen_;
@@ -252,6 +257,86 @@ TEST_F(RelayTest, AConsoleFailureStillSwitchesTheBoardBackAndCloses) {
   });
   EXPECT_THROW(RunRelay(comm_), EInOutError);
   EXPECT_EQ(comm_.Wire(), kDataMode + kProgrammingMode);
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+TEST_F(RelayTest, ALostDeviceIsReportedWaitedForAndTakenUpWithTheSameSettings) {
+  Settings.BaudRate = 9600;
+  keys_.KeyAt(50, 'A', 30, 'a');
+  UnplugAt(300, 1000);
+  keys_.KeyAt(500, 'B', 48, 'b');  // typed while away: dropped
+  comm_.Arrive(1400, "Z");
+  keys_.KeyAt(1500, 'C', 46, 'c');
+  EscapeAt(1700);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(1), "a");
+  EXPECT_EQ(Row(2), "disconnected com=1: System message 1167");
+  EXPECT_EQ(Row(3), "reconnected com=1");
+  EXPECT_EQ(Row(4), "Zc");
+  EXPECT_EQ(comm_.Wire(), "ac");
+  EXPECT_EQ(comm_.CallsNamed("SetCommState").size(), 2u);
+  EXPECT_EQ(comm_.DeviceDcb().BaudRate, 9600u);
+  // The gone port is not drained: the one drain is the final close's.
+  EXPECT_EQ(comm_.CallsNamed("FlushFileBuffers").size(), 1u);
+  // Away for 700 ms: an open about every 250 ms, no more.
+  const std::size_t opens = comm_.CallsNamed("CreateFileA").size();
+  EXPECT_GE(opens, 1u + 3u);
+  EXPECT_LE(opens, 1u + 4u);
+  EXPECT_FALSE(comm_.DeviceOpen());
+}
+
+TEST_F(RelayTest, EscapeWhileAwayEndsTheRunWithoutCommandsToTheMissingBoard) {
+  Settings.MyAvrMode = true;
+  UnplugAt(300);
+  EscapeAt(800);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(1), "MyAVR: switching to data mode");
+  EXPECT_EQ(Row(2), "disconnected com=1: System message 1167");
+  EXPECT_EQ(Row(3), "");
+  EXPECT_EQ(comm_.Wire(), kDataMode);
+  EXPECT_TRUE(comm_.CallsNamed("FlushFileBuffers").empty());
+}
+
+TEST_F(RelayTest, AReturningBoardIsSwitchedToDataModeAndTheStcSyncStartsAgain) {
+  Settings.MyAvrMode = true;
+  UnplugAt(300, 600);
+  EscapeAt(1200);
+  RunRelay(comm_);
+  EXPECT_EQ(Row(3), "reconnected com=1");
+  EXPECT_EQ(Row(4), "MyAVR: switching to data mode");
+  EXPECT_EQ(Row(5), "MyAVR: switching to programming mode");
+  EXPECT_EQ(comm_.Wire(), kDataMode + kDataMode + kProgrammingMode);
+
+  Settings = TerminalSettings{};
+  Settings.StcMode = true;
+  comm_.ClearCalls();
+  screen_.set_cursor({0, 10});
+  comm_.Arrive(comm_.Now() + 150, "K");
+  UnplugAt(comm_.Now() + 300, comm_.Now() + 600);
+  EscapeAt(comm_.Now() + 1000);
+  const std::string before = comm_.Wire();
+  RunRelay(comm_);
+  EXPECT_EQ(Row(11), ".K");
+  EXPECT_EQ(Row(12), "disconnected com=1: System message 1167");
+  EXPECT_EQ(Row(13), "reconnected com=1");
+  EXPECT_EQ(Row(14).substr(0, 1), ".");
+  EXPECT_EQ(comm_.Wire().substr(before.size(), 2 * kStcSync.size()), kStcSync + kStcSync);
+  EXPECT_EQ(ReceivedCount, 0u);
+}
+
+TEST_F(RelayTest, WithoutReconnectALossEndsTheRunWithItsErrorAfterTheClosingSteps) {
+  Settings.NoReconnect = true;
+  Settings.MyAvrMode = true;
+  UnplugAt(300);
+  try {
+    RunRelay(comm_);
+    FAIL() << "no exception";
+  } catch (const EDorvaneError& e) {
+    EXPECT_EQ(e.Message(), "Communication error 1167: System message 1167");
+  }
+  EXPECT_EQ(comm_.Wire(), kDataMode);
+  EXPECT_TRUE(comm_.CallsNamed("FlushFileBuffers").empty());
+  EXPECT_EQ(comm_.CallsNamed("CreateFileA").size(), 1u);
   EXPECT_FALSE(comm_.DeviceOpen());
 }
 
