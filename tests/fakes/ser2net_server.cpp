@@ -62,6 +62,7 @@ Ser2netServer::Ser2netServer(const std::string& device, bool telnet)
       (std::filesystem::temp_directory_path() /
        ("comterm-ser2net-" + std::to_string(getpid()) + "-" + std::to_string(port_) + ".yaml"))
           .string();
+  pid_path_ = config_path_ + ".pid";
   std::ofstream(config_path_) << "connection: &port\n"
                               << "  accepter: " << (telnet ? "telnet(rfc2217),tcp," : "tcp,")
                               << "127.0.0.1," << port_ << "\n"
@@ -74,6 +75,7 @@ Ser2netServer::Ser2netServer(const std::string& device, bool telnet)
 Ser2netServer::~Ser2netServer() {
   Stop();
   std::filesystem::remove(config_path_);
+  std::filesystem::remove(pid_path_);
 }
 
 void Ser2netServer::Start() {
@@ -84,8 +86,9 @@ void Ser2netServer::Start() {
     // Its output (a note that mDNS is not available) would only clutter the test log.
     freopen("/dev/null", "w", stdout);
     freopen("/dev/null", "w", stderr);
+    // A pid file of its own: ser2net removes it when it ends.
     execl(program.c_str(), program.c_str(), "-n", "-u", "-c", config_path_.c_str(), "-P",
-          "/dev/null", static_cast<char*>(nullptr));
+          pid_path_.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);

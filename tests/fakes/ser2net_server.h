@@ -35,6 +35,7 @@ class Ser2netServer {
   bool telnet_;
   std::uint16_t port_ = 0;
   std::string config_path_;
+  std::string pid_path_;
   pid_t pid_ = -1;
 };
 
