@@ -89,11 +89,13 @@ case_usage() {
     " -c --stc          switch to STC mode"
     " -x --hex          enable hex mode"
     "    --device=NAME  open NAME instead of COM<port> (a device path, or loop://)"
+    "    --no-reconnect end the run when the device is lost instead of waiting for it"
+    "    --list         list the serial ports of this machine and exit"
   )
   local row
   for row in "${!lines[@]}"; do expect_row $((row + 1)) "${lines[row]}"; done
-  expect_blank_from 12
-  expect_cursor 0 12
+  expect_blank_from 14
+  expect_cursor 0 14
 }
 
 case_invalid_option() {
