@@ -14,7 +14,7 @@ DESTDIR ?=
 
 # The Debian packages the build and the tests need.
 BUILD_PACKAGES ?= cmake make g++
-TEST_PACKAGES ?= $(BUILD_PACKAGES) libgtest-dev libgmock-dev tmux groff-base
+TEST_PACKAGES ?= $(BUILD_PACKAGES) libgtest-dev libgmock-dev tmux groff-base ser2net
 NEED_PACKAGES = bash tools/need_packages
 
 .PHONY: all run test test-plain test-asan test-packages windows test-windows install deb bench clean

@@ -10,6 +10,7 @@
 #include "console/console_api.h"
 #include "console/console_init.h"
 #include "console/console_input_api.h"
+#include "net/net_comm.h"
 #include "serial/comm_api.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
   const std::unique_ptr<ConsoleOutputApi> output = CreatePlatformConsoleOutput();
   const std::unique_ptr<ConsoleInputApi> input = CreatePlatformConsoleInput();
   InitConsole(*output, *input);
-  const std::unique_ptr<CommApi> comm = CreatePlatformComm();
+  const std::unique_ptr<CommApi> comm = CreateNetworkComm(CreatePlatformComm());
   try {
     auto application = std::make_unique<TMyApplication>(*comm);
     application->SetTitle("My Application");

@@ -16,6 +16,7 @@ CASES=(
   "case_missing_port|a COM port that does not exist: serial error line, status 1"
   "case_comm_records|Win32 serial records: DCB, time-outs and COMSTAT copied field by field"
   "case_port_returns|a COM port's device goes and returns: disconnected, reconnected, relaying on"
+  "case_tcp_port|tcp:// to a listener on 127.0.0.1: keys out, bytes in, Escape closes"
 )
 
 # Key events as "VK SCAN CHAR STATE", the way a PC console reports them.
@@ -288,4 +289,32 @@ case_port_returns() {
   await_row 4 "kback"
   expect_wire 5 "6B"
   escape_ends 5
+}
+
+# tcp:// to a listener of the suite's own on 127.0.0.1 (its directory stands in for a COM
+# port's, so the wire helpers serve it as "port 9"), both ways.
+case_tcp_port() {
+  local dir="$CASE_DIR/com9"
+  mkdir -p "$dir"
+  if ! build_aid "$AIDS/tcp_peer" "$AIDS_SRC/tcp_peer.c" gcc -O2 -Wall -Wextra -Werror \
+    >"$CASE_DIR/build.log" 2>&1; then
+    fail "tcp_peer does not build: $(head -c 600 "$CASE_DIR/build.log")"
+    return 1
+  fi
+  "$AIDS/tcp_peer" "$dir" </dev/null >"$dir/log" 2>&1 &
+  PEER_PIDS+=($!)
+  if ! wait_until 5 test -s "$dir/port"; then
+    fail "tcp_peer did not start"
+    return 1
+  fi
+  local device="tcp://127.0.0.1:$(<"$dir/port")"
+  launch "--device=$device" || return 1
+  await_row 0 "opening device=$device baud=19200 databits=8 parity=N stop=0 softflow=0 hardflow=0 hexmode=0 stcmode=0" ||
+    return 1
+  press "$KEY_A" "$KEY_B"
+  await_wire 9 "61 62" || return 1
+  peer_send 9 'Hi\xff!'
+  await_row 1 'abHi\xFF!'
+  escape_ends 2
+  wait_until 5 test -e "$dir/closed" || fail "the connection was not closed after Escape"
 }
