@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/terminal_settings.h"
 #include "console/keyboard.h"
@@ -68,61 +70,119 @@ class SilenceClock {
   std::uint32_t start_;
 };
 
-// Looking at the keyboard costs a system call, taking a byte from the port's buffer none:
-// within a burst the keyboard is looked at every so many bytes and when the burst ends.
-constexpr int kBurstBytesPerKeyCheck = 64;
+// A pass takes every byte one driver read brought; in the STC phase one byte, so the
+// rule sees each received 0x00 byte on its own.
+constexpr std::size_t kLargestRun = 64 * 1024;
+// Keys that come faster than they can be typed (a paste) are echoed and sent as one run;
+// while they come, the driver is looked at once per so many keys (bytes already taken
+// from it are shown in every pass).
+constexpr std::size_t kLargestTypedRun = 256;
+constexpr int kKeysPerLineLook = 64;
 
-class KeyCheckPace {
- public:
-  bool Due(const TBlockSerial& port, bool received) {
-    // The second code of an extended key is always taken in the very next pass.
-    if (!received || port.LineBuffer.empty() || Keyboard.PendingKey != 0 ||
-        Keyboard.ExtendedPending || ++burst_bytes_ >= kBurstBytesPerKeyCheck) {
-      burst_bytes_ = 0;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  int burst_bytes_ = 0;
+struct Relay {
+  TBlockSerial& port;
+  SilenceClock silence;
+  // Keys echoed into ScreenOutput and not yet sent.
+  std::string typed;
+  int keys_since_line_look = 0;
 };
 
-// A burst is shown in one console write: the statement ends only when no further
-// received byte is already waiting in the port's buffer.
-void ShowReceivedByte(const TBlockSerial& port, std::uint8_t b) {
+bool Syncing() {
+  return Settings.StcMode && ReceivedCount == 0;
+}
+
+// A key code already taken from the console: GetKey hands it out without waiting.
+bool KeyHeld() {
+  return Keyboard.PendingKey != 0 || Keyboard.ExtendedPending;
+}
+
+// How long the receive wait may block: until the line or the keyboard has something,
+// unless a deadline comes first. A lone ESC held for its quiet gap needs no deadline
+// here: the keyboard's wait handle is signalled when it is due.
+std::int32_t ReceiveWaitTimeout(const Relay& relay) {
+  if (KeyHeld() || !relay.typed.empty()) return 0;
+  if (Syncing()) return kReceiveWait - relay.silence.Elapsed();
+  return static_cast<std::int32_t>(kInfinite);
+}
+
+// The receive step: the bytes already taken from the driver, else a receive wait. While
+// keys keep coming most passes skip the driver, whose look costs system calls.
+std::string_view Receive(Relay& relay, std::size_t limit) {
+  if (relay.port.LineBuffer.empty() && KeyHeld() &&
+      ++relay.keys_since_line_look < kKeysPerLineLook) {
+    return {};
+  }
+  relay.keys_since_line_look = 0;
+  return relay.port.ReadRun(ReceiveWaitTimeout(relay), limit);
+}
+
+// Echoes the typed run, then sends it: every key is on the screen before it is on the line.
+void SendTypedKeys(Relay& relay) {
+  if (relay.typed.empty()) return;
+  EndWrite(ScreenOutput);
+  relay.port.WriteBuffer(relay.typed.data(), static_cast<std::int32_t>(relay.typed.size()));
+  relay.typed.clear();
+}
+
+void SendStcSync(Relay& relay) {
+  SendTypedKeys(relay);
+  PutChar(ScreenOutput, '.');
+  EndWrite(ScreenOutput);
+  relay.port.WriteBlock(kStcSyncBlock);
+  relay.silence.Restart();
+}
+
+void PutHexTokens(std::string_view run) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  char tokens[4 * 256];
+  while (!run.empty()) {
+    const std::string_view part = run.substr(0, sizeof tokens / 4);
+    char* at = tokens;
+    for (const char c : part) {
+      const auto b = static_cast<std::uint8_t>(c);
+      *at++ = '#';
+      *at++ = kDigits[b >> 4];
+      *at++ = kDigits[b & 15];
+      *at++ = ' ';
+    }
+    PutText(ScreenOutput, std::string_view(tokens, static_cast<std::size_t>(at - tokens)));
+    run.remove_prefix(part.size());
+  }
+}
+
+// Shows a run of received bytes, as characters or as hex tokens. A burst is one console
+// write: the statement ends when no received byte is left waiting in the port's buffer.
+void ShowReceived(const TBlockSerial& port, std::string_view run) {
+  ReceivedCount += run.size() - static_cast<std::size_t>(std::count(run.begin(), run.end(), '\0'));
   if (Settings.HexMode) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    PutText(ScreenOutput, std::string{'#', kDigits[b >> 4], kDigits[b & 15], ' '});
+    PutHexTokens(run);
   } else {
-    PutChar(ScreenOutput, static_cast<char>(b));
+    PutText(ScreenOutput, run);
   }
   if (port.LineBuffer.empty()) EndWrite(ScreenOutput);
 }
 
-// One pass: the receive wait, the STC sync, the received byte, the keyboard.
+// A typed key other than the stop key: echoed, and sent with the keys typed with it.
+void HandleKey(Relay& relay, std::uint8_t key) {
+  PutChar(ScreenOutput, static_cast<char>(key));
+  relay.typed += static_cast<char>(key);
+  if (relay.typed.size() >= kLargestTypedRun || !KeyAvailable()) SendTypedKeys(relay);
+}
+
+// One pass: the receive wait, the STC sync, the received run, at most one key code.
 // Returns false when the stop key was typed.
-bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys) {
-  const bool syncing = Settings.StcMode && ReceivedCount == 0;
-  const std::uint8_t b = port.ReadByte(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait);
-  // ReadByte's 0 with no error recorded is a received 0x00 byte, not a timeout.
-  const bool received = b != 0 || port.LastErrorCode == 0;
-  if (syncing && b == 0 && (received || silence.Elapsed() >= kReceiveWait)) {
-    PutChar(ScreenOutput, '.');
-    EndWrite(ScreenOutput);
-    port.WriteBlock(kStcSyncBlock);
-    silence.Restart();
+bool RelayPass(Relay& relay) {
+  const bool syncing = Syncing();
+  const std::string_view run = Receive(relay, syncing ? 1 : kLargestRun);
+  // A received 0x00 byte is answered like a silent wait.
+  if (syncing && (run.empty() ? relay.silence.Elapsed() >= kReceiveWait : run[0] == '\0')) {
+    SendStcSync(relay);
   }
-  if (received) {
-    if (b != 0) ++ReceivedCount;
-    ShowReceivedByte(port, b);
-  }
-  if (!keys.Due(port, received) || !KeyAvailable()) return true;
+  if (!run.empty()) ShowReceived(relay.port, run);
+  if (!KeyAvailable()) return true;
   const std::uint8_t key = GetKey();
   if (key == kStopKey) return false;
-  PutChar(ScreenOutput, static_cast<char>(key));
-  EndWrite(ScreenOutput);
-  port.WriteByte(key);
+  HandleKey(relay, key);
   return true;
 }
 
@@ -147,6 +207,7 @@ void CloseRelay(std::unique_ptr<TBlockSerial>& port, bool data_mode_sent) {
 void RunRelay(CommApi& comm) {
   auto port = std::make_unique<TBlockSerial>(comm);
   bool data_mode_sent = false;
+  std::optional<Relay> relay;
   try {
     WriteLine(OpeningLine());
     port->OpenPort(PortName());
@@ -160,12 +221,16 @@ void RunRelay(CommApi& comm) {
       data_mode_sent = true;
     }
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
-    SilenceClock silence(comm);
-    KeyCheckPace keys;
-    while (RelayPass(*port, silence, keys)) {
+    relay.emplace(Relay{*port, SilenceClock(comm), {}, 0});
+    while (RelayPass(*relay)) {
     }
+    SendTypedKeys(*relay);
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {
+    // Keys typed before a console failure were echoed into the screen's buffer: they go out.
+    if (relay && !relay->typed.empty()) {
+      port->WriteBuffer(relay->typed.data(), static_cast<std::int32_t>(relay->typed.size()));
+    }
     try {
       CloseRelay(port, data_mode_sent);
     } catch (...) {
