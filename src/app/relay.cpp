@@ -84,7 +84,8 @@ struct Relay {
   SilenceClock silence;
   // Keys echoed into ScreenOutput and not yet sent.
   std::string typed;
-  int keys_since_line_look = 0;
+  // Passes in a row that took a key; 0 after a pass without one.
+  int keys_in_a_row = 0;
 };
 
 bool Syncing() {
@@ -105,14 +106,15 @@ std::int32_t ReceiveWaitTimeout(const Relay& relay) {
   return static_cast<std::int32_t>(kInfinite);
 }
 
-// The receive step: the bytes already taken from the driver, else a receive wait. While
-// keys keep coming most passes skip the driver, whose look costs system calls.
+// The receive step: the bytes already taken from the driver, else a receive wait. A key
+// the console has already decoded is taken first (its wait handle need not show it), so
+// the wait does not block while a key waits. While keys keep coming most passes skip the
+// driver, whose look costs system calls.
 std::string_view Receive(Relay& relay, std::size_t limit) {
-  if (relay.port.LineBuffer.empty() && KeyHeld() &&
-      ++relay.keys_since_line_look < kKeysPerLineLook) {
+  if (relay.port.LineBuffer.empty() && KeyAvailable() &&
+      relay.keys_in_a_row % kKeysPerLineLook != 0) {
     return {};
   }
-  relay.keys_since_line_look = 0;
   return relay.port.ReadRun(ReceiveWaitTimeout(relay), limit);
 }
 
@@ -179,10 +181,14 @@ bool RelayPass(Relay& relay) {
     SendStcSync(relay);
   }
   if (!run.empty()) ShowReceived(relay.port, run);
-  if (!KeyAvailable()) return true;
+  if (!KeyAvailable()) {
+    relay.keys_in_a_row = 0;
+    return true;
+  }
   const std::uint8_t key = GetKey();
   if (key == kStopKey) return false;
   HandleKey(relay, key);
+  ++relay.keys_in_a_row;
   return true;
 }
 
