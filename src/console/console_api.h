@@ -84,6 +84,10 @@ class ConsoleOutputApi {
   /// The end of a screen statement: what the backend still holds must now reach the
   /// screen. A backend that shows every call at once has nothing to do.
   virtual void FlushOutput(ConsoleHandle /*handle*/) {}
+  /// Asked before each write: true once after the visible window changed (a resized
+  /// terminal), so the writer takes the window again. A console that keeps its window
+  /// whatever the user does answers false.
+  virtual bool WindowChanged() { return false; }
 };
 
 /// The console output backend of this platform.

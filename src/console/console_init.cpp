@@ -7,13 +7,19 @@
 namespace comterm {
 namespace {
 
-// The window and attribute in force at start-up; the zeroes stand when the call fails.
-void TakeWindowAndAttribute(ConsoleOutputApi& output) {
+// The window (and, at start-up, the attribute) in force; the zeroes stand when the call
+// fails.
+ConsoleScreenBufferInfo TakeWindow(ConsoleOutputApi& output) {
   ConsoleScreenBufferInfo info{};
   output.GetConsoleScreenBufferInfo(output.GetStdHandle(kStdOutputHandle), &info);
-  Console.TextAttribute = static_cast<std::uint8_t>(info.wAttributes & 0xFF);
   Console.OutputWindow = {info.srWindow.Left + 1, info.srWindow.Top + 1, info.srWindow.Right + 1,
                           info.srWindow.Bottom + 1};
+  return info;
+}
+
+void TakeWindowAndAttribute(ConsoleOutputApi& output) {
+  const ConsoleScreenBufferInfo info = TakeWindow(output);
+  Console.TextAttribute = static_cast<std::uint8_t>(info.wAttributes & 0xFF);
 }
 
 void OpenScreenOutput(ConsoleOutputApi& output) {
@@ -33,6 +39,10 @@ void InitConsole(ConsoleOutputApi& output, ConsoleInputApi& input) {
   TakeWindowAndAttribute(output);
   OpenScreenOutput(output);
   InitKeyboard(input);
+}
+
+void FollowWindowChange() {
+  if (Console.Api->WindowChanged()) TakeWindow(*Console.Api);
 }
 
 }  // namespace comterm

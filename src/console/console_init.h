@@ -10,4 +10,8 @@ namespace comterm {
 /// once at start-up, before any text is written or key read.
 void InitConsole(ConsoleOutputApi& output, ConsoleInputApi& input);
 
+/// Takes the console's visible window again as OutputWindow when the backend reports
+/// that it changed (a resized terminal); the writer calls it before it fetches the cursor.
+void FollowWindowChange();
+
 }  // namespace comterm

@@ -68,9 +68,9 @@ class ConsoleInputApi {
   virtual bool ReadFile(ConsoleHandle handle, char* bytes, std::uint32_t length,
                         std::uint32_t* read) = 0;
 
-  /// What a wait for input can wait on: the input descriptor on POSIX, the console input
-  /// handle on Windows. It signals when input bytes arrive; a lone ESC that the POSIX
-  /// backend holds back for its quiet gap is reported by a later poll, not by a signal.
+  /// What a wait for input can wait on: a descriptor on POSIX, the console input handle on
+  /// Windows. It is signalled while a key event is ready to be read: input bytes waiting,
+  /// decoded keys queued, or a lone ESC whose quiet gap has passed (POSIX).
   virtual std::uintptr_t WaitHandle() = 0;
 };
 

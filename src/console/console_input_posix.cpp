@@ -7,11 +7,14 @@
 #include <chrono>
 #include <deque>
 #include <optional>
+#include <string>
 #include <thread>
 
 #include "console/console_input_api.h"
 #include "console/input_wakeup_posix.h"
 #include "console/terminal_mode_posix.h"
+#include "console/terminal_signals_posix.h"
+#include "console/typed_ahead_posix.h"
 #include "console/vt_key_decoder.h"
 
 namespace comterm {
@@ -102,11 +105,13 @@ class PosixConsoleInput : public ConsoleInputApi {
   // gap has passed. A terminal that has hung up can send no more keys: it gives Escape,
   // so the program ends instead of waiting for ever.
   void Collect(int fd) {
-    bool fed = false;
+    posix::ClearContinueWake();
+    posix::ResumeRawMode();
+    bool fed = FeedTypedAhead();
     if (Readable(fd)) {
       char bytes[256];
       const ssize_t n = ReadRetrying(fd, bytes, sizeof bytes);
-      fed = n > 0;
+      fed = fed || n > 0;
       if (n > 0) {
         Take(decoder_.Feed(std::string_view(bytes, static_cast<std::size_t>(n)), NowMs()));
       } else if (n == 0 || errno != EAGAIN) {
@@ -115,7 +120,15 @@ class PosixConsoleInput : public ConsoleInputApi {
       }
     }
     Take(decoder_.Expire(NowMs()));
-    // A wait for input also ends when a held key is due.
+    // Keys queued end the next wait at once: the keyboard takes one key per poll. The
+    // handle stays signalled until a poll finds nothing, which also covers the second
+    // code of an extended key that the keyboard holds after the queue ran empty.
+    wakeup_.SetReady(!keys_.empty());
+    ArmForHeldKey(fed);
+  }
+
+  // A wait for input also ends when a held key is due.
+  void ArmForHeldKey(bool fed) {
     if (!decoder_.Holding()) {
       wakeup_.Disarm();
       return;
@@ -125,12 +138,20 @@ class PosixConsoleInput : public ConsoleInputApi {
     wakeup_.ArmAfter(held_due_ > now ? held_due_ - now : 1);
   }
 
+  // Keys the cursor question read before its answer come first.
+  bool FeedTypedAhead() {
+    const std::string bytes = posix::TakeTypedAhead();
+    if (bytes.empty()) return false;
+    Take(decoder_.Feed(bytes, NowMs()));
+    return true;
+  }
+
   void Take(const std::vector<KeyEventRecord>& keys) {
     keys_.insert(keys_.end(), keys.begin(), keys.end());
   }
 
   VtKeyDecoder decoder_;
-  InputWakeup wakeup_{STDIN_FILENO};
+  InputWakeup wakeup_{STDIN_FILENO, posix::ContinueWakeDescriptor()};
   std::uint32_t held_due_ = 0;
   std::optional<ConsoleHandle> console_handle_;
   bool is_console_ = false;

@@ -1,13 +1,18 @@
 #include "console/console_output_posix.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include "console/terminal_mode_posix.h"
+#include "console/terminal_signals_posix.h"
+#include "console/typed_ahead_posix.h"
 #include "console/vt_glyphs.h"
+#include "runtime/exceptions.h"
 
 namespace comterm {
 namespace {
@@ -53,10 +58,11 @@ Coord CellAfter(Coord at, int index, int width) {
   return {static_cast<std::int16_t>(offset % width), static_cast<std::int16_t>(offset / width)};
 }
 
-std::optional<Coord> ReadCursorReply(int input_fd, std::chrono::milliseconds timeout) {
+// Reads until the text holds a complete answer (keys typed meanwhile may come first).
+std::string ReadCursorReply(int input_fd, std::chrono::milliseconds timeout) {
   std::string reply;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (reply.find('R') == std::string::npos) {
+  while (!ParseCursorReport(reply)) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     pollfd ready{input_fd, POLLIN, 0};
@@ -66,7 +72,46 @@ std::optional<Coord> ReadCursorReply(int input_fd, std::chrono::milliseconds tim
     if (n <= 0) break;
     reply.append(buffer, static_cast<std::size_t>(n));
   }
-  return ParseCursorReport(reply);
+  return reply;
+}
+
+// Where the terminal's answers come from: standard input when it is the terminal, else
+// the controlling terminal (standard input a pipe); -1 when there is none.
+int AnswerDescriptor() {
+  if (isatty(STDIN_FILENO)) return STDIN_FILENO;
+  return open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+}
+
+}  // namespace
+
+namespace {
+
+// The span of the complete answer "ESC [ row ; column R" starting at `start`, with its
+// 1-based row and column; nothing when the text there is no complete answer.
+struct ReportSpan {
+  std::size_t length = 0;
+  int row = 0;
+  int column = 0;
+};
+
+std::optional<ReportSpan> ReportAt(std::string_view text, std::size_t start) {
+  int numbers[2] = {0, 0};
+  int which = 0;
+  std::size_t i = start + 2;
+  for (; i < text.size() && which < 2; ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9' && numbers[which] < 10000) {
+      numbers[which] = numbers[which] * 10 + (c - '0');
+    } else if (c == ';' && which == 0) {
+      which = 1;
+    } else {
+      break;
+    }
+  }
+  if (which != 1 || i >= text.size() || text[i] != 'R' || numbers[0] == 0 || numbers[1] == 0) {
+    return std::nullopt;
+  }
+  return ReportSpan{i + 1 - start, numbers[0], numbers[1]};
 }
 
 }  // namespace
@@ -75,40 +120,54 @@ std::optional<Coord> ParseCursorReport(std::string_view reply) {
   std::optional<Coord> found;
   for (std::size_t start = reply.find("\x1b["); start != std::string_view::npos;
        start = reply.find("\x1b[", start + 1)) {
-    int numbers[2] = {0, 0};
-    int which = 0;
-    std::size_t i = start + 2;
-    for (; i < reply.size() && which < 2; ++i) {
-      const char c = reply[i];
-      if (c >= '0' && c <= '9' && numbers[which] < 10000) {
-        numbers[which] = numbers[which] * 10 + (c - '0');
-      } else if (c == ';' && which == 0) {
-        which = 1;
-      } else {
-        break;
-      }
-    }
-    if (which == 1 && i < reply.size() && reply[i] == 'R' && numbers[0] > 0 && numbers[1] > 0) {
-      found = Coord{static_cast<std::int16_t>(numbers[1] - 1),
-                    static_cast<std::int16_t>(numbers[0] - 1)};
+    if (const std::optional<ReportSpan> span = ReportAt(reply, start)) {
+      found = Coord{static_cast<std::int16_t>(span->column - 1),
+                    static_cast<std::int16_t>(span->row - 1)};
     }
   }
   return found;
 }
 
+std::string WithoutCursorReports(std::string_view text) {
+  std::string rest;
+  std::size_t from = 0;
+  for (std::size_t start = text.find("\x1b["); start != std::string_view::npos;
+       start = text.find("\x1b[", start + 1)) {
+    const std::optional<ReportSpan> span = ReportAt(text, start);
+    if (!span) continue;
+    rest.append(text.substr(from, start - from));
+    from = start + span->length;
+    start = from - 1;
+  }
+  rest.append(text.substr(from));
+  return rest;
+}
+
+std::optional<Coord> TerminalWindowSize(int output_fd) {
+  winsize window{};
+  if (ioctl(output_fd, TIOCGWINSZ, &window) != 0 || window.ws_col == 0 || window.ws_row == 0) {
+    return std::nullopt;
+  }
+  return Coord{static_cast<std::int16_t>(window.ws_col), static_cast<std::int16_t>(window.ws_row)};
+}
+
+std::optional<Coord> AskCursor(int input_fd, int output_fd, std::chrono::milliseconds timeout) {
+  if (input_fd < 0 || !isatty(input_fd)) return std::nullopt;
+  // The answer must arrive unechoed and without waiting for Enter.
+  posix::RawModeWhileAsking raw(input_fd);
+  if (!WriteAll(output_fd, "\x1b[6n", 4)) return std::nullopt;
+  const std::string text = ReadCursorReply(input_fd, timeout);
+  if (input_fd == STDIN_FILENO) posix::KeepTypedAhead(WithoutCursorReports(text));
+  return ParseCursorReport(text);
+}
+
 VtStartState QueryTerminal(int input_fd, int output_fd, std::chrono::milliseconds timeout) {
   VtStartState start;
-  winsize window{};
-  if (ioctl(output_fd, TIOCGWINSZ, &window) == 0 && window.ws_col > 0 && window.ws_row > 0) {
-    start.size = {static_cast<std::int16_t>(window.ws_col),
-                  static_cast<std::int16_t>(window.ws_row)};
-  }
-  std::optional<Coord> cursor;
-  if (isatty(input_fd) && WriteAll(output_fd, "\x1b[6n", 4)) {
-    cursor = ReadCursorReply(input_fd, timeout);
-  }
+  start.size = TerminalWindowSize(output_fd).value_or(start.size);
+  const std::optional<Coord> cursor = AskCursor(input_fd, output_fd, timeout);
   if (cursor && cursor->X < start.size.X && cursor->Y < start.size.Y) {
     start.cursor = *cursor;
+    start.answer_fd = input_fd;
   } else {
     // Unknown position: a fresh line at the bottom never overwrites earlier text.
     WriteAll(output_fd, "\r\n", 2);
@@ -121,11 +180,16 @@ VtConsoleOutput::VtConsoleOutput(int output_fd, VtStartState start)
     : fd_(output_fd),
       cells_(start.size, kDefaultAttribute),
       cursor_(start.cursor),
-      terminal_cursor_(start.cursor) {}
+      terminal_cursor_(start.cursor),
+      answer_fd_(start.answer_fd) {}
 
 VtConsoleOutput::~VtConsoleOutput() {
   if (isatty(fd_) == 1 && cursor_.X != 0) pending_ += "\r\n";
-  Flush();
+  try {
+    Flush();
+  } catch (const EInOutError&) {
+    // The reader went at the very end: there is nothing left to end.
+  }
 }
 
 ConsoleHandle VtConsoleOutput::GetStdHandle(std::int32_t which) {
@@ -203,7 +267,16 @@ bool VtConsoleOutput::IsConsole(ConsoleHandle) {
 }
 
 bool VtConsoleOutput::WriteFile(ConsoleHandle, const char* bytes, std::uint32_t length) {
-  return WriteAll(fd_, bytes, length);
+  Send(bytes, length);
+  return !reader_gone_;
+}
+
+// Standard output whose reader has gone (`comterm | head`) ends the run: the first such
+// write raises, so the frame's closing steps run, and nothing is written after it.
+void VtConsoleOutput::Send(const char* bytes, std::size_t length) {
+  if (reader_gone_ || WriteAll(fd_, bytes, length) || errno != EPIPE) return;
+  reader_gone_ = true;
+  throw EInOutError("Broken pipe", EPIPE);
 }
 
 // The writer's one scroll: every row of the screen up by one, a blank row in the
@@ -274,16 +347,20 @@ void VtConsoleOutput::FlushOutput(ConsoleHandle) {
 
 void VtConsoleOutput::Flush() {
   if (pending_.empty()) return;
-  WriteAll(fd_, pending_.data(), pending_.size());
+  const std::string bytes = std::move(pending_);
   pending_.clear();
+  Send(bytes.data(), bytes.size());
 }
 
 std::unique_ptr<ConsoleOutputApi> CreatePlatformConsoleOutput() {
+  // A write to a reader that has gone then fails with EPIPE instead of killing the
+  // process with the terminal still raw.
+  signal(SIGPIPE, SIG_IGN);
   VtStartState start;
   if (isatty(STDOUT_FILENO)) {
-    // The reply to the cursor question must arrive unechoed and without waiting for Enter.
+    posix::InstallTerminalSignals();
     posix::EnterRawMode();
-    start = QueryTerminal(STDIN_FILENO, STDOUT_FILENO, std::chrono::milliseconds(300));
+    start = QueryTerminal(AnswerDescriptor(), STDOUT_FILENO, kCursorAnswerTimeout);
   }
   return std::make_unique<VtConsoleOutput>(STDOUT_FILENO, start);
 }

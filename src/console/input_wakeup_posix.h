@@ -5,18 +5,21 @@
 
 namespace comterm {
 
-/// A descriptor that is readable while standard input is, and also once a key held back
-/// by the decoder (a lone ESC in its quiet gap) is due, so a wait on it ends then too.
-/// Where epoll or timerfd are missing it is standard input itself.
+/// A descriptor that is readable while standard input is, while decoded keys are queued
+/// (SetReady), once a key held back by the decoder (a lone ESC in its quiet gap) is due,
+/// and while `signal_fd` is (when given), so a wait on it ends in each of these cases.
+/// Where epoll, eventfd or timerfd are missing it is standard input itself.
 class InputWakeup {
  public:
-  explicit InputWakeup(int input_fd);
+  explicit InputWakeup(int input_fd, int signal_fd = -1);
   ~InputWakeup();
   InputWakeup(const InputWakeup&) = delete;
   InputWakeup& operator=(const InputWakeup&) = delete;
 
   /// The descriptor to wait on.
   int Descriptor() const { return epoll_ >= 0 ? epoll_ : input_fd_; }
+  /// Keeps the descriptor readable (true) or lets only the other sources make it so.
+  void SetReady(bool ready);
   /// Makes the descriptor readable `milliseconds` from now (once).
   void ArmAfter(std::uint32_t milliseconds);
   /// Cancels the timer and forgets an expiry that was not yet waited for.
@@ -26,7 +29,9 @@ class InputWakeup {
   int input_fd_;
   int epoll_ = -1;
   int timer_ = -1;
+  int ready_fd_ = -1;
   bool armed_ = false;
+  bool ready_ = false;
 };
 
 }  // namespace comterm

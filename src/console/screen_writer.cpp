@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/console_init.h"
+
 namespace comterm {
 
 ConsoleState Console;
@@ -136,6 +138,7 @@ void RestoreOutputCodePage(std::uint32_t saved) {
 void ConsoleWrite(TextStream& stream) {
   if (Console.PlainOutput) return WritePlain(stream);
   const std::uint32_t saved = SwitchToAnsiCodePage();
+  FollowWindowChange();
   FetchCursor();
   WriteBytes(std::string_view(stream.Buffer.data(), stream.Count));
   PlaceCursor();

@@ -1,6 +1,6 @@
 // The console writer: places text cell by cell inside the output window taken at
-// start-up, with its own cursor, four control bytes, wrapping and scrolling. When
-// standard output is not a console it writes the bytes unchanged instead.
+// start-up (or again after a resize), with its own cursor, four control bytes, wrapping
+// and scrolling. When standard output is not a console it writes the bytes unchanged.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,8 @@ struct WindowRect {
 
 /// The console state; one instance for the process, set up by InitConsole.
 struct ConsoleState {
-  /// The rectangle output is written and scrolled in, fixed at start-up.
+  /// The rectangle output is written and scrolled in, taken at start-up; on a terminal
+  /// that reports a resize, taken again at the next write.
   WindowRect OutputWindow;
   /// The attribute of every cell written and of the row scrolling uncovers.
   std::uint8_t TextAttribute = 0;

@@ -4,38 +4,39 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+
+#include "console/terminal_signals_posix.h"
 
 namespace comterm::posix {
 namespace {
 
-// Written before raw mode is entered and read by the signal handler: plain data only.
+// Written before raw mode is entered and read by the signal handlers: plain data only.
 termios saved_mode;
-volatile sig_atomic_t raw_mode_active = 0;
-bool exit_hooks_installed = false;
+termios raw_mode;
+volatile sig_atomic_t terminal_fd = -1;
+// The terminal may hold raw mode: a restore is due.
+volatile sig_atomic_t raw_active = 0;
+// Standard input is raw for the whole run (not only while the cursor is asked).
+bool raw_for_run = false;
+bool exit_hook_installed = false;
 
-constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Restores the mode, then lets the signal take its default action (SA_RESETHAND has
-// already put it back), which happens once the handler returns.
-void RestoreOnSignal(int signal_number) {
-  if (raw_mode_active) tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
-  raise(signal_number);
+// A terminal without job control counts as the foreground.
+bool InForeground(int fd) {
+  const pid_t group = tcgetpgrp(fd);
+  return group < 0 || group == getpgrp();
 }
 
 void RestoreAtExit() {
   RestoreTerminalMode();
 }
 
-void InstallExitHooks() {
-  if (exit_hooks_installed) return;
-  exit_hooks_installed = true;
+void InstallRestorePaths() {
+  InstallTerminalSignals();
+  if (exit_hook_installed) return;
+  exit_hook_installed = true;
   std::atexit(RestoreAtExit);
-  struct sigaction action {};
-  action.sa_handler = RestoreOnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  for (int signal_number : kTerminatingSignals) sigaction(signal_number, &action, nullptr);
 }
 
 // Raw input; output processing stays on, so a plain line feed written by anyone still
@@ -49,21 +50,51 @@ termios RawFrom(termios mode) {
   return mode;
 }
 
+// The flag goes up before the modes change, so a signal in between restores them.
+void ApplyRawMode() {
+  raw_active = 1;
+  while (tcsetattr(terminal_fd, TCSANOW, &raw_mode) != 0 && errno == EINTR) {
+  }
+}
+
+bool EnterRawModeOn(int fd) {
+  if (tcgetattr(fd, &saved_mode) != 0) return false;
+  InstallRestorePaths();
+  raw_mode = RawFrom(saved_mode);
+  terminal_fd = fd;
+  ApplyRawMode();
+  return true;
+}
+
 }  // namespace
 
 void EnterRawMode() {
-  if (raw_mode_active || !isatty(STDIN_FILENO)) return;
-  if (tcgetattr(STDIN_FILENO, &saved_mode) != 0) return;
-  InstallExitHooks();
-  const termios raw = RawFrom(saved_mode);
-  raw_mode_active = 1;
-  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  if (raw_for_run || !isatty(STDIN_FILENO)) return;
+  raw_for_run = EnterRawModeOn(STDIN_FILENO);
 }
 
 void RestoreTerminalMode() {
-  if (!raw_mode_active) return;
-  tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
-  raw_mode_active = 0;
+  if (!raw_active) return;
+  if (InForeground(terminal_fd)) tcsetattr(terminal_fd, TCSANOW, &saved_mode);
+  raw_active = 0;
+}
+
+void ResumeRawMode() {
+  if (!TakeContinued() || !raw_for_run || !InForeground(terminal_fd)) return;
+  ApplyRawMode();
+}
+
+void RestoreTerminalModeInHandler() {
+  if (raw_active && InForeground(terminal_fd)) tcsetattr(terminal_fd, TCSANOW, &saved_mode);
+}
+
+RawModeWhileAsking::RawModeWhileAsking(int fd) {
+  if (raw_active || raw_for_run) return;
+  entered_ = EnterRawModeOn(fd);
+}
+
+RawModeWhileAsking::~RawModeWhileAsking() {
+  if (entered_) RestoreTerminalMode();
 }
 
 }  // namespace comterm::posix

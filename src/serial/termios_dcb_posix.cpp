@@ -1,5 +1,7 @@
 #include "serial/termios_dcb_posix.h"
 
+#include "serial/speed_code_posix.h"
+
 #include <array>
 #include <utility>
 
@@ -13,7 +15,8 @@ constexpr tcflag_t kSizeBits[] = {CS5, CS6, CS7, CS8};
 constexpr tcflag_t kLineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
 constexpr tcflag_t kInputBits = IXON | IXOFF | INPCK;
 constexpr std::uint8_t kLastParity = 4;
-constexpr std::uint8_t kLastStopBits = 2;
+constexpr std::uint8_t kOneAndAHalfStopBits = 1;
+constexpr std::uint8_t kTwoStopBits = 2;
 
 constexpr std::array<std::pair<std::uint32_t, speed_t>, 31> kSpeeds = {{
     {50, B50},
@@ -49,9 +52,17 @@ constexpr std::array<std::pair<std::uint32_t, speed_t>, 31> kSpeeds = {{
     {0, B0},
 }};
 
+// CSTOPB means one and a half stop bits with 5 data bits and two with more: the stop-bits
+// codes 1 (1.5) and 2 (two) each exist for only one of these.
+bool StopBitsRepresentable(const Dcb& dcb) {
+  if (dcb.StopBits == kOneAndAHalfStopBits) return dcb.ByteSize == 5;
+  if (dcb.StopBits == kTwoStopBits) return dcb.ByteSize != 5;
+  return dcb.StopBits == 0;
+}
+
 bool Representable(const Dcb& dcb) {
   return dcb.ByteSize >= 5 && dcb.ByteSize <= 8 && dcb.Parity <= kLastParity &&
-         dcb.StopBits <= kLastStopBits;
+         StopBitsRepresentable(dcb);
 }
 
 bool HardwareFlow(const Dcb& dcb) {
@@ -94,7 +105,6 @@ bool DcbToTermios(const Dcb& dcb, termios* mode) {
   cfmakeraw(&next);
   next.c_cflag &= ~kLineBits;
   next.c_cflag |= CLOCAL | CREAD | kSizeBits[dcb.ByteSize - 5] | kParityBits[dcb.Parity];
-  // Termios has no one and a half stop bits: it is given as two.
   if (dcb.StopBits != 0) next.c_cflag |= CSTOPB;
   if (HardwareFlow(dcb)) next.c_cflag |= CRTSCTS;
   // Only the DCB's XON character restarts output, not any byte (IXANY).
@@ -135,6 +145,10 @@ speed_t StandardSpeed(std::uint32_t baud) {
     if (rate == baud) return code;
   }
   return B0;
+}
+
+std::uint32_t StandardSpeedCode(std::uint32_t baud) {
+  return static_cast<std::uint32_t>(StandardSpeed(baud));
 }
 
 std::uint32_t SpeedToBaud(speed_t speed) {

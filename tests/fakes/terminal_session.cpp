@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +156,22 @@ void TerminalSession::Type(const std::string& text) const {
 
 void TerminalSession::PressKey(const std::string& key) const {
   Tmux({"send-keys", "-t", "main", key});
+}
+
+// tmux sets the size of its pty (and so sends SIGWINCH) a little after the command has
+// returned: the wait ends once the pty has the size.
+void TerminalSession::Resize(int columns, int rows) const {
+  Tmux({"resize-window", "-t", "main", "-x", std::to_string(columns), "-y", std::to_string(rows)});
+  const std::string tty = Trimmed(Tmux({"display-message", "-p", "-t", "main", "#{pane_tty}"}));
+  const int fd = open(tty.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  winsize size{};
+  while (std::chrono::steady_clock::now() < deadline && ioctl(fd, TIOCGWINSZ, &size) == 0 &&
+         (size.ws_col != columns || size.ws_row != rows)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  close(fd);
 }
 
 bool TerminalSession::WaitForText(const std::string& text,

@@ -31,6 +31,9 @@ class TerminalSession {
   /// Presses one named key as tmux knows it ("Escape", "Enter", "F1", "Up", "C-c").
   void PressKey(const std::string& key) const;
 
+  /// Resizes the terminal window; the program in it gets SIGWINCH.
+  void Resize(int columns, int rows) const;
+
   /// Waits until `text` appears on the screen; false when `timeout` passed first.
   bool WaitForText(const std::string& text, std::chrono::milliseconds timeout) const;
   /// Waits until the command has ended; its exit status, or nothing after `timeout`.

@@ -12,7 +12,7 @@ bool Readable(int fd, int timeout_ms) {
   return poll(&p, 1, timeout_ms) == 1;
 }
 
-TEST(InputWakeup, ReadableWithInputAndWhenAHeldKeyIsDue) {
+TEST(InputWakeup, ReadableWithInputQueuedKeysAndWhenAHeldKeyIsDue) {
   int input[2];
   ASSERT_EQ(pipe(input), 0);
   {
@@ -32,6 +32,14 @@ TEST(InputWakeup, ReadableWithInputAndWhenAHeldKeyIsDue) {
     wakeup.ArmAfter(60000);
     wakeup.Disarm();
     EXPECT_FALSE(Readable(wakeup.Descriptor(), 20));
+
+    // Queued keys: readable until told otherwise, however often it is waited on.
+    wakeup.SetReady(true);
+    wakeup.SetReady(true);
+    EXPECT_TRUE(Readable(wakeup.Descriptor(), 0));
+    EXPECT_TRUE(Readable(wakeup.Descriptor(), 0));
+    wakeup.SetReady(false);
+    EXPECT_FALSE(Readable(wakeup.Descriptor(), 0));
   }
   close(input[0]);
   close(input[1]);

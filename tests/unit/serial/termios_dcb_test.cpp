@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/pty_pair.h"
 #include "serial/comm_posix.h"
 #include "serial/line_errors_posix.h"
+#include "serial/line_speed_posix.h"
+#include "serial/speed_code_posix.h"
 
 namespace comterm {
 namespace {
@@ -37,14 +40,15 @@ TEST(TermiosDcb, LineSettingsBecomeTermiosFlagsAndReadBack) {
       {MakeDcb(7, 2, 2, kDcbParity), CS7 | PARENB | CSTOPB, INPCK, 2},
       {MakeDcb(7, 3, 0, 0), CS7 | PARENB | PARODD | CMSPAR, 0, 0},
       {MakeDcb(8, 4, 0, 0), CS8 | PARENB | CMSPAR, 0, 0},
-      {MakeDcb(8, 0, 1, 0), CS8 | CSTOPB, 0, 2},
+      {MakeDcb(5, 0, 1, 0), CS5 | CSTOPB, 0, 2},  // 1.5 stop bits exist with 5 data bits
+      {MakeDcb(8, 0, 2, 0), CS8 | CSTOPB, 0, 2},
       {MakeDcb(8, 0, 0, kDcbOutxCtsFlow | kDcbRtsControlHandshake), CS8 | CRTSCTS, 0, 0},
       {MakeDcb(8, 0, 0, kDcbOutX | kDcbInX), CS8, IXON | IXOFF, 0},
   };
   const tcflag_t line_bits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << int(c.dcb.ByteSize) << " bits, parity " << int(c.dcb.Parity)
-                                    << ", flags " << c.dcb.Flags);
+    SCOPED_TRACE(::testing::Message() << int(c.dcb.ByteSize) << " bits, parity "
+                                      << int(c.dcb.Parity) << ", flags " << c.dcb.Flags);
     termios mode{};
     mode.c_lflag = ICANON | ECHO;
     mode.c_iflag = IXANY | ICRNL;
@@ -69,8 +73,13 @@ TEST(TermiosDcb, LineSettingsBecomeTermiosFlagsAndReadBack) {
 }
 
 TEST(TermiosDcb, ValuesWithoutATermiosEquivalentAreRefusedAndChangeNothing) {
+  // CSTOPB gives 2 stop bits with 6 to 8 data bits and 1.5 with 5: the other pairs have
+  // no termios equivalent.
   for (const Dcb& dcb :
-       {MakeDcb(4, 0, 0, 0), MakeDcb(9, 0, 0, 0), MakeDcb(8, 5, 0, 0), MakeDcb(8, 0, 3, 0)}) {
+       {MakeDcb(4, 0, 0, 0), MakeDcb(9, 0, 0, 0), MakeDcb(8, 5, 0, 0), MakeDcb(8, 0, 3, 0),
+        MakeDcb(6, 0, 1, 0), MakeDcb(7, 0, 1, 0), MakeDcb(8, 0, 1, 0), MakeDcb(5, 0, 2, 0)}) {
+    SCOPED_TRACE(::testing::Message()
+                 << int(dcb.ByteSize) << " bits, stop code " << int(dcb.StopBits));
     termios mode{};
     mode.c_cflag = CS7 | PARENB;
     EXPECT_FALSE(DcbToTermios(dcb, &mode));
@@ -93,11 +102,33 @@ TEST(TermiosDcb, SameLineSettingsSeesWhatADeviceChanged) {
 }
 
 TEST(TermiosDcb, StandardSpeedsMapBothWays) {
-  EXPECT_EQ(StandardSpeed(9600), speed_t{B9600});
-  EXPECT_EQ(StandardSpeed(115200), speed_t{B115200});
-  EXPECT_EQ(StandardSpeed(250000), speed_t{B0});
   EXPECT_EQ(SpeedToBaud(B57600), 57600u);
   EXPECT_EQ(SpeedToBaud(B4000000), 4000000u);
+}
+
+// A standard rate is set as its constant, any other as a custom rate; a pty keeps what it
+// is given, so reading it back shows which.
+TEST(TermiosDcb, StandardRatesAreSetAsTheirConstantsOthersAsCustomRates) {
+  const std::pair<std::uint32_t, speed_t> cases[] = {
+      {9600, B9600}, {115200, B115200}, {4000000, B4000000}, {250000, B0}, {123457, B0}};
+  testing::PtyPair pty;
+  for (const auto& [baud, code] : cases) {
+    SCOPED_TRACE(baud);
+    EXPECT_EQ(StandardSpeed(baud), code);
+    EXPECT_EQ(StandardSpeedCode(baud), static_cast<std::uint32_t>(code));
+    ASSERT_TRUE(SetLineSpeed(pty.slave(), baud));
+    termios held{};
+    ASSERT_EQ(tcgetattr(pty.slave(), &held), 0);
+    if (code != B0) {
+      EXPECT_EQ(cfgetospeed(&held), code);
+      EXPECT_EQ(cfgetispeed(&held), code);
+    } else {
+      EXPECT_EQ(SpeedToBaud(cfgetospeed(&held)), 0u) << "a custom rate has no constant";
+    }
+    std::uint32_t back = 0;
+    ASSERT_TRUE(GetLineSpeed(pty.slave(), &back));
+    EXPECT_EQ(back, baud);
+  }
 }
 
 TEST(LineErrors, CounterChangesBecomeFlags) {
