@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,7 +21,6 @@ namespace {
 constexpr std::uint16_t kDefaultAttribute = 7;
 // Output held for one statement beyond this size is written at once.
 constexpr std::size_t kLargeOutput = 64 * 1024;
-constexpr Coord kUnknown{-1, -1};
 
 bool WriteAll(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
@@ -53,9 +53,17 @@ std::string Sgr(std::uint16_t attribute) {
   return "\x1b[0;" + std::to_string(foreground) + ";" + std::to_string(background) + "m";
 }
 
-Coord CellAfter(Coord at, int index, int width) {
-  const int offset = at.Y * width + at.X + index;
-  return {static_cast<std::int16_t>(offset % width), static_cast<std::int16_t>(offset / width)};
+// The output processing of the terminal at `fd`; a descriptor without terminal modes
+// (a pipe) passes every byte through as it is.
+VtLineMode LineModeOf(int fd) {
+  termios mode{};
+  if (tcgetattr(fd, &mode) != 0 || (mode.c_oflag & OPOST) == 0) return {};
+  return {(mode.c_oflag & OCRNL) == 0, (mode.c_oflag & (ONLCR | ONLRET)) == 0};
+}
+
+Coord NextCell(Coord at, int width) {
+  if (at.X + 1 < width) return {static_cast<std::int16_t>(at.X + 1), at.Y};
+  return {0, static_cast<std::int16_t>(at.Y + 1)};
 }
 
 // Reads until the text holds a complete answer (keys typed meanwhile may come first).
@@ -181,6 +189,7 @@ VtConsoleOutput::VtConsoleOutput(int output_fd, VtStartState start)
       cells_(start.size, kDefaultAttribute),
       cursor_(start.cursor),
       terminal_cursor_(start.cursor),
+      line_mode_(LineModeOf(output_fd)),
       answer_fd_(start.answer_fd) {}
 
 VtConsoleOutput::~VtConsoleOutput() {
@@ -221,8 +230,10 @@ bool VtConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle, const char* ch
                                                    std::uint32_t length, Coord at,
                                                    std::uint32_t* written) {
   *written = cells_.WriteCharacters(characters, length, at);
+  Coord cell = at;
   for (std::uint32_t i = 0; i < *written; ++i) {
-    DrawCell(CellAfter(at, static_cast<int>(i), cells_.Size().X));
+    DrawCell(cell);
+    cell = NextCell(cell, cells_.Size().X);
   }
   return *written == length;
 }
@@ -233,8 +244,7 @@ bool VtConsoleOutput::WriteConsoleOutputAttribute(ConsoleHandle, const std::uint
                                                   std::uint32_t* written) {
   *written = 0;
   if (!cells_.Contains(at)) return length == 0;
-  for (; *written < length; ++*written) {
-    const Coord cell = CellAfter(at, static_cast<int>(*written), cells_.Size().X);
+  for (Coord cell = at; *written < length; ++*written, cell = NextCell(cell, cells_.Size().X)) {
     if (!cells_.Contains(cell)) break;
     CharInfo& stored = cells_.At(cell);
     if (stored.Attributes == attributes[*written]) continue;
@@ -290,20 +300,15 @@ bool VtConsoleOutput::IsWholeScreenScrollUp(const SmallRect& scroll, const Small
          fill.AsciiChar == ' ' && fill.Attributes == kDefaultAttribute;
 }
 
-// From a known place on the bottom row CR LF is enough, and it leaves the cursor known
-// (a line feed alone keeps or drops the column, as the terminal's output mode says).
+// A line feed from the start of the bottom row scrolls and leaves the cursor there,
+// whatever the terminal's output mode does to a line feed's column.
 void VtConsoleOutput::ScrollWholeScreenUp(const CharInfo& fill) {
   const std::int16_t bottom = static_cast<std::int16_t>(cells_.Size().Y - 1);
   cells_.ScrollWholeBufferUp(fill);
   SetPen(kDefaultAttribute);
-  if (terminal_cursor_.X >= 0 && terminal_cursor_.Y == bottom) {
-    pending_ += "\r\n";
-    terminal_cursor_ = {0, bottom};
-    return;
-  }
   MoveTerminalCursor({0, bottom});
   pending_ += '\n';
-  terminal_cursor_ = kUnknown;
+  terminal_cursor_ = {0, bottom};
 }
 
 void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
@@ -318,20 +323,19 @@ void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
   }
 }
 
-// Cursor addressing only where the terminal's cursor is not already on the cell; a
-// glyph in the last column leaves the terminal's cursor in a state best not relied on.
+// A glyph moves the terminal's cursor one cell on; after the last column the terminal
+// waits to wrap (the column one past the last stands for that).
 void VtConsoleOutput::DrawCell(Coord at) {
   const CharInfo& cell = cells_.At(at);
   MoveTerminalCursor(at);
   SetPen(cell.Attributes);
   pending_ += VtGlyph(static_cast<std::uint8_t>(cell.AsciiChar));
-  terminal_cursor_ =
-      at.X + 1 < cells_.Size().X ? Coord{static_cast<std::int16_t>(at.X + 1), at.Y} : kUnknown;
+  terminal_cursor_ = {static_cast<std::int16_t>(at.X + 1), at.Y};
 }
 
 void VtConsoleOutput::MoveTerminalCursor(Coord at) {
   if (Same(terminal_cursor_, at)) return;
-  pending_ += "\x1b[" + std::to_string(at.Y + 1) + ";" + std::to_string(at.X + 1) + "H";
+  AppendCursorMove(pending_, terminal_cursor_, at, cells_.Size().X, line_mode_);
   terminal_cursor_ = at;
 }
 
