@@ -76,8 +76,8 @@ constexpr std::size_t kLargestRun = 64 * 1024;
 // Keys that come faster than they can be typed (a paste) are echoed and sent as one run;
 // while they come, the driver is looked at once per so many keys (bytes already taken
 // from it are shown in every pass).
-constexpr std::size_t kLargestTypedRun = 256;
-constexpr int kKeysPerLineLook = 64;
+constexpr std::size_t kLargestTypedRun = 1024;
+constexpr int kKeysPerLineLook = 256;
 
 struct Relay {
   TBlockSerial& port;
