@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "console/terminal_mode_posix.h"
@@ -59,11 +60,6 @@ VtLineMode LineModeOf(int fd) {
   termios mode{};
   if (tcgetattr(fd, &mode) != 0 || (mode.c_oflag & OPOST) == 0) return {};
   return {(mode.c_oflag & OCRNL) == 0, (mode.c_oflag & (ONLCR | ONLRET)) == 0};
-}
-
-Coord NextCell(Coord at, int width) {
-  if (at.X + 1 < width) return {static_cast<std::int16_t>(at.X + 1), at.Y};
-  return {0, static_cast<std::int16_t>(at.Y + 1)};
 }
 
 // Reads until the text holds a complete answer (keys typed meanwhile may come first).
@@ -230,10 +226,13 @@ bool VtConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle, const char* ch
                                                    std::uint32_t length, Coord at,
                                                    std::uint32_t* written) {
   *written = cells_.WriteCharacters(characters, length, at);
-  Coord cell = at;
-  for (std::uint32_t i = 0; i < *written; ++i) {
-    DrawCell(cell);
-    cell = NextCell(cell, cells_.Size().X);
+  const int width = cells_.Size().X;
+  for (std::uint32_t done = 0; done < *written;) {
+    const auto run =
+        std::min<std::uint32_t>(*written - done, static_cast<std::uint32_t>(width - at.X));
+    DrawRun(at, characters + done, run);
+    done += run;
+    at = {0, static_cast<std::int16_t>(at.Y + 1)};
   }
   return *written == length;
 }
@@ -244,12 +243,16 @@ bool VtConsoleOutput::WriteConsoleOutputAttribute(ConsoleHandle, const std::uint
                                                   std::uint32_t* written) {
   *written = 0;
   if (!cells_.Contains(at)) return length == 0;
-  for (Coord cell = at; *written < length; ++*written, cell = NextCell(cell, cells_.Size().X)) {
-    if (!cells_.Contains(cell)) break;
-    CharInfo& stored = cells_.At(cell);
-    if (stored.Attributes == attributes[*written]) continue;
-    stored.Attributes = attributes[*written];
-    DrawCell(cell);
+  const int width = cells_.Size().X;
+  for (; *written < length && at.Y < cells_.Size().Y;
+       at = {0, static_cast<std::int16_t>(at.Y + 1)}) {
+    CharInfo* row = &cells_.At(at);
+    for (int x = at.X; x < width && *written < length; ++x, ++*written) {
+      CharInfo& stored = row[x - at.X];
+      if (stored.Attributes == attributes[*written]) continue;
+      stored.Attributes = attributes[*written];
+      DrawCell({static_cast<std::int16_t>(x), at.Y});
+    }
   }
   return *written == length;
 }
@@ -321,6 +324,25 @@ void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
       }
     }
   }
+}
+
+// Cells just written side by side on a row: one cursor move, then their glyphs, printable
+// ASCII in the pen's colour copied as it is.
+void VtConsoleOutput::DrawRun(Coord at, const char* characters, std::uint32_t count) {
+  MoveTerminalCursor(at);
+  const CharInfo* cells = &cells_.At(at);
+  for (std::uint32_t i = 0; i < count;) {
+    SetPen(cells[i].Attributes);
+    std::uint32_t plain = i;
+    while (plain < count && cells[plain].Attributes == pen_ && characters[plain] >= ' ' &&
+           characters[plain] < 0x7F) {
+      ++plain;
+    }
+    pending_.append(characters + i, plain - i);
+    if (plain == i) pending_ += VtGlyph(static_cast<std::uint8_t>(characters[plain++]));
+    i = plain;
+  }
+  terminal_cursor_ = {static_cast<std::int16_t>(at.X + count), at.Y};
 }
 
 // A glyph moves the terminal's cursor one cell on; after the last column the terminal

@@ -89,6 +89,7 @@ class VtConsoleOutput : public ConsoleOutputApi {
                              const CharInfo& fill) const;
   void ScrollWholeScreenUp(const CharInfo& fill);
   void RedrawChangedCells(const CellBuffer& before);
+  void DrawRun(Coord at, const char* characters, std::uint32_t count);
   void DrawCell(Coord at);
   void MoveTerminalCursor(Coord at);
   void SetPen(std::uint16_t attribute);
