@@ -38,6 +38,8 @@ struct PortState {
   std::optional<PendingTransfer> write;
   std::optional<PendingCommWait> comm_wait;
   LineCounts counts;  ///< error counters at the last ClearCommError
+  /// The device keeps error counters (a pseudo-terminal has none): asked once, at opening.
+  bool has_line_counts = false;
 };
 
 /// An event made by CreateEventA.
