@@ -113,6 +113,35 @@ double MeasureIdleCpu(TerminalSession& session, int seconds) {
   return session.CpuSeconds() - cpu_start;
 }
 
+std::string PastedText(std::size_t size, std::mt19937& random) {
+  std::string text = ReceivedText(size, random);
+  // Typed lines end with Enter alone; no key of the paste is a terminal's command key.
+  for (char& c : text) {
+    if (c == '\n') c = ' ';
+  }
+  return text;
+}
+
+Paste MeasurePaste(TerminalSession& session, const std::string& text) {
+  session.DrainConsole(milliseconds(100));
+  session.DrainSerial();
+  Paste result;
+  const auto start = Clock::now();
+  std::thread typist([&] { session.Type(text); });
+  std::string line;
+  const auto deadline = start + std::chrono::seconds(60);
+  while (line.size() < text.size() && Clock::now() < deadline) {
+    session.WaitForOutput(milliseconds(100));
+    line += session.ReadSerial(text.size() - line.size(), milliseconds(0));
+    session.DrainConsole(milliseconds(0));  // the echo must not hold the typing up
+  }
+  const double seconds = MillisecondsSince(start) / 1000.0;
+  typist.join();
+  result.complete = line == text;
+  result.megabytes_per_second = static_cast<double>(line.size()) / seconds / 1e6;
+  return result;
+}
+
 Latency MeasureKeyToWire(TerminalSession& session, int samples, std::mt19937& random) {
   std::vector<double> latencies;
   for (int i = 0; i < samples; ++i) {

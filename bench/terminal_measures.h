@@ -34,6 +34,16 @@ Throughput MeasureThroughput(TerminalSession& session, const std::string& payloa
                              std::mt19937& random);
 /// The program's CPU seconds while `seconds` pass with nothing typed or received.
 double MeasureIdleCpu(TerminalSession& session, int seconds);
+/// How fast a paste reaches the line: `size` bytes typed on the console in one go.
+struct Paste {
+  double megabytes_per_second = 0;  ///< 10^6 bytes per second, until the last byte was on the line
+  bool complete = false;            ///< every byte arrived, in order, in time
+};
+
+/// Printable text with carriage returns, as a paste of lines would type it.
+std::string PastedText(std::size_t size, std::mt19937& random);
+/// Types `text` on the console at once and times until all of it is read on the serial line.
+Paste MeasurePaste(TerminalSession& session, const std::string& text);
 /// Types `samples` keys at random gaps and times each until it is read on the serial line.
 Latency MeasureKeyToWire(TerminalSession& session, int samples, std::mt19937& random);
 /// Sends `samples` bytes at random gaps and times each until it shows on the console.

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 
@@ -98,7 +99,16 @@ double TerminalSession::CpuSeconds() const {
 }
 
 void TerminalSession::Type(const std::string& keys) {
-  if (write(console_, keys.data(), keys.size()) < 0) std::perror("console write");
+  // A long text fills the terminal's input queue: the rest follows as the program reads.
+  for (std::size_t done = 0; done < keys.size();) {
+    const ssize_t n = write(console_, keys.data() + done, keys.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      std::perror("console write");
+      return;
+    }
+    done += static_cast<std::size_t>(n);
+  }
 }
 
 bool TerminalSession::ReadConsoleOnce(int timeout_ms) {
@@ -150,12 +160,17 @@ std::string TerminalSession::ReadSerial(std::size_t count, std::chrono::millisec
   const auto deadline = Clock::now() + timeout;
   std::string bytes;
   while (bytes.size() < count && Readable(serial_master_, MillisecondsLeft(deadline))) {
-    char buffer[256];
+    char buffer[4096];
     const ssize_t n = read(serial_master_, buffer, std::min(sizeof buffer, count - bytes.size()));
     if (n <= 0) break;
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   return bytes;
+}
+
+void TerminalSession::WaitForOutput(std::chrono::milliseconds timeout) {
+  pollfd ready[2] = {{console_, POLLIN, 0}, {serial_master_, POLLIN, 0}};
+  poll(ready, 2, static_cast<int>(timeout.count()));
 }
 
 void TerminalSession::DrainSerial() {

@@ -45,6 +45,9 @@ class TerminalSession {
   void Forget() { window_.clear(); }
   /// Reads `count` bytes from the serial line within `timeout`; fewer when it passed.
   std::string ReadSerial(std::size_t count, std::chrono::milliseconds timeout);
+  /// Waits until the program has written to the console or the serial line, at most
+  /// `timeout`.
+  void WaitForOutput(std::chrono::milliseconds timeout);
   /// Discards whatever the program has sent on the serial line.
   void DrainSerial();
 

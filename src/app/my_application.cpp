@@ -17,11 +17,9 @@ namespace {
 
 constexpr const char* kShortOptions = "hp:b:d:r:s:fmcx";
 const std::vector<std::string> kLongOptions = {
-    "help",         "port:",       "baud:",        "data:",    "parity:",
-    "stop:",        "softflow",    "hardflow",     "myavr",    "stc",
-    "hex",          "device:",     "no-reconnect", "list",     "timestamps::",
-    "log:",         "char-delay:", "line-delay:",  "no-echo",  "imap:",
-    "omap:",
+    "help",         "port:", "baud:",       "data:",       "parity:", "stop:",        "softflow",
+    "hardflow",     "myavr", "stc",         "hex",         "device:", "no-reconnect", "list",
+    "timestamps::", "log:",  "char-delay:", "line-delay:", "no-echo", "imap:",        "omap:",
     "version",  // stops like help, before the settings are read
 };
 

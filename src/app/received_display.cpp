@@ -48,11 +48,21 @@ void ReceivedDisplay::ShowCharacters(std::string_view run) {
 
 void ReceivedDisplay::ShowHex(std::string_view run) {
   if (stamps_) StartBurstIfDue();
+  // The tokens of a run go to the stream a block at a time, not one call per byte.
   static const char kDigits[] = "0123456789ABCDEF";
-  for (const char c : run) {
-    const auto b = static_cast<std::uint8_t>(c);
-    const char token[] = {'#', kDigits[b >> 4], kDigits[b & 15], ' '};
-    PutText(ScreenOutput, std::string_view(token, sizeof token));
+  char tokens[4 * 256];
+  while (!run.empty()) {
+    const std::string_view part = run.substr(0, sizeof tokens / 4);
+    char* at = tokens;
+    for (const char c : part) {
+      const auto b = static_cast<std::uint8_t>(c);
+      *at++ = '#';
+      *at++ = kDigits[b >> 4];
+      *at++ = kDigits[b & 15];
+      *at++ = ' ';
+    }
+    PutText(ScreenOutput, std::string_view(tokens, static_cast<std::size_t>(at - tokens)));
+    run.remove_prefix(part.size());
   }
 }
 

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "app/key_output.h"
 #include "app/myavr_commands.h"
 #include "app/port_life.h"
 #include "app/received_display.h"
 #include "app/received_log.h"
+#include "app/send_pacer.h"
 #include "app/terminal_settings.h"
 #include "app/wall_clock.h"
 #include "console/keyboard.h"
@@ -23,7 +27,7 @@ namespace {
 
 const std::string kStcSyncBlock = "\x7F";
 constexpr std::int32_t kReceiveWait = 100;
-constexpr char kStopKey = 27;
+constexpr std::uint8_t kStopKey = 27;
 
 void WriteLine(const std::string& text) {
   PutText(ScreenOutput, text);
@@ -31,12 +35,11 @@ void WriteLine(const std::string& text) {
 }
 
 std::string OpeningLine() {
-  const std::string port = PortLabel();
   return Format(
       "opening %s baud=%d databits=%d parity=%s stop=%d softflow=%d hardflow=%d hexmode=%d "
       "stcmode=%d",
-      {port, Settings.BaudRate, Settings.DataBits, Settings.ParityLetter, Settings.StopBitsCode,
-       int{Settings.SoftFlow}, int{Settings.HardFlow}, int{Settings.HexMode},
+      {PortLabel(), Settings.BaudRate, Settings.DataBits, Settings.ParityLetter,
+       Settings.StopBitsCode, int{Settings.SoftFlow}, int{Settings.HardFlow}, int{Settings.HexMode},
        int{Settings.StcMode}});
 }
 
@@ -56,68 +59,125 @@ class SilenceClock {
   std::uint32_t start_;
 };
 
-// Looking at the keyboard costs a system call, taking a byte from the port's buffer none:
-// within a burst the keyboard is looked at every so many bytes and when the burst ends.
-constexpr int kBurstBytesPerKeyCheck = 64;
+// A pass takes every byte one driver read brought; in the STC phase one byte, so the
+// rule sees each received 0x00 byte on its own.
+constexpr std::size_t kLargestRun = 64 * 1024;
+// Keys that come faster than they can be typed (a paste) are echoed and sent as one run;
+// while they come, the driver is looked at once per so many keys (bytes already taken
+// from it are shown in every pass).
+constexpr std::size_t kLargestTypedRun = 1024;
+constexpr int kKeysPerLineLook = 256;
 
-class KeyCheckPace {
- public:
-  bool Due(const TBlockSerial& port, bool received) {
-    // The second code of an extended key is always taken in the very next pass.
-    if (!received || port.LineBuffer.empty() || Keyboard.PendingKey != 0 ||
-        Keyboard.ExtendedPending || ++burst_bytes_ >= kBurstBytesPerKeyCheck) {
-      burst_bytes_ = 0;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  int burst_bytes_ = 0;
-};
-
-// What a pass does with received bytes and typed keys beyond reading them.
-struct PassTools {
+struct Relay {
+  TBlockSerial& port;
+  SilenceClock silence;
   ReceivedLog* log;
   ReceivedDisplay& display;
   KeyOutput& output;
+  // Keys typed and not yet handed to the key output.
+  std::string typed;
+  // Passes in a row that took a key; 0 after a pass without one.
+  int keys_in_a_row = 0;
 };
 
-// A run of received bytes goes to the log first, then to the screen. A burst is shown in
-// one console write: the statement ends only when no further received byte is already
-// waiting in the port's buffer.
-void TakeReceived(const TBlockSerial& port, PassTools& tools, std::string_view run) {
-  if (tools.log != nullptr) tools.log->Write(run);
-  tools.display.Show(run);
-  if (port.LineBuffer.empty()) EndWrite(ScreenOutput);
+bool Syncing() {
+  return Settings.StcMode && ReceivedCount == 0;
 }
 
-// One pass: the receive wait, the STC sync, the received byte, the keyboard.
+// A key code already taken from the console: GetKey hands it out without waiting.
+bool KeyHeld() {
+  return Keyboard.PendingKey != 0 || Keyboard.ExtendedPending;
+}
+
+// How long the receive wait may block: until the line or the keyboard has something,
+// unless a deadline comes first (the STC sync, a paced key). A lone ESC held for its
+// quiet gap needs no deadline here: the keyboard's wait handle is signalled when it is due.
+std::int32_t ReceiveWaitTimeout(Relay& relay) {
+  if (KeyHeld() || !relay.typed.empty()) return 0;
+  std::int32_t due = relay.output.MillisecondsUntilDue();
+  if (Syncing()) due = std::min(due, kReceiveWait - relay.silence.Elapsed());
+  return due == SendPacer::kNothingDue ? static_cast<std::int32_t>(kInfinite) : due;
+}
+
+// The receive step: the bytes already taken from the driver, else a receive wait. A key
+// the console has already decoded is taken first (its wait handle need not show it), so
+// the wait does not block while a key waits. While keys keep coming most passes skip the
+// driver, whose look costs system calls.
+std::string_view Receive(Relay& relay, std::size_t limit) {
+  if (relay.port.LineBuffer.empty() && KeyAvailable() &&
+      relay.keys_in_a_row % kKeysPerLineLook != 0) {
+    return {};
+  }
+  return relay.port.ReadRun(ReceiveWaitTimeout(relay), limit);
+}
+
+// Hands the typed run to the key output, which echoes and sends it. Every other console
+// write comes after it, so a console failure can only be this echo: its keys are not sent.
+void SendTypedKeys(Relay& relay) {
+  if (relay.typed.empty()) return;
+  const std::string keys = std::move(relay.typed);
+  relay.typed.clear();
+  relay.output.Send(keys, relay.port);
+}
+
+void SendStcSync(Relay& relay) {
+  SendTypedKeys(relay);
+  PutChar(ScreenOutput, '.');
+  EndWrite(ScreenOutput);
+  relay.display.OtherTextShown();
+  relay.port.WriteBlock(kStcSyncBlock);
+  relay.silence.Restart();
+}
+
+// A run of received bytes is counted, goes to the log, then to the screen. A burst is one
+// console write: the statement ends when no received byte is left waiting in the port's
+// buffer. Keys typed before the run are shown before it.
+void TakeReceived(Relay& relay, std::string_view run) {
+  SendTypedKeys(relay);
+  ReceivedCount += run.size() - static_cast<std::size_t>(std::count(run.begin(), run.end(), '\0'));
+  if (relay.log != nullptr) relay.log->Write(run);
+  relay.display.Show(run);
+  if (relay.port.LineBuffer.empty()) EndWrite(ScreenOutput);
+}
+
+// A typed key other than the stop key: sent with the keys typed with it.
+void HandleKey(Relay& relay, std::uint8_t key) {
+  relay.typed += static_cast<char>(key);
+  if (relay.typed.size() >= kLargestTypedRun || !KeyAvailable()) SendTypedKeys(relay);
+}
+
+// One pass: the receive wait, the STC sync, the received run, at most one key code.
 // Returns false when the stop key was typed.
-bool RelayPass(TBlockSerial& port, SilenceClock& silence, KeyCheckPace& keys, PassTools& tools) {
-  const bool syncing = Settings.StcMode && ReceivedCount == 0;
-  const std::int32_t wait = std::min(syncing ? kReceiveWait - silence.Elapsed() : kReceiveWait,
-                                     tools.output.MillisecondsUntilDue());
-  const std::uint8_t b = port.ReadByte(wait);
-  // ReadByte's 0 with no error recorded is a received 0x00 byte, not a timeout.
-  const bool received = b != 0 || port.LastErrorCode == 0;
-  if (syncing && b == 0 && (received || silence.Elapsed() >= kReceiveWait)) {
-    PutChar(ScreenOutput, '.');
-    EndWrite(ScreenOutput);
-    tools.display.OtherTextShown();
-    port.WriteBlock(kStcSyncBlock);
-    silence.Restart();
+bool RelayPass(Relay& relay) {
+  const bool syncing = Syncing();
+  const std::string_view run = Receive(relay, syncing ? 1 : kLargestRun);
+  // A received 0x00 byte is answered like a silent wait.
+  if (syncing && (run.empty() ? relay.silence.Elapsed() >= kReceiveWait : run[0] == '\0')) {
+    SendStcSync(relay);
   }
-  if (received) {
-    if (b != 0) ++ReceivedCount;
-    const char byte = static_cast<char>(b);
-    TakeReceived(port, tools, std::string_view(&byte, 1));
+  if (!run.empty()) TakeReceived(relay, run);
+  relay.output.SendDue(relay.port);
+  if (!KeyAvailable()) {
+    relay.keys_in_a_row = 0;
+    return true;
   }
-  tools.output.SendDue(port);
-  if (!keys.Due(port, received) || !KeyAvailable()) return true;
-  const char key = static_cast<char>(GetKey());
+  const std::uint8_t key = GetKey();
   if (key == kStopKey) return false;
-  tools.output.Send(std::string_view(&key, 1), port);
+  HandleKey(relay, key);
+  ++relay.keys_in_a_row;
+  return true;
+}
+
+// After a pass, the port's life: a lost device is waited for and taken up again.
+// Returns false when Escape was typed while it was away.
+bool FollowPort(Relay& relay, PortLife& life) {
+  const PortTurn turn = life.AfterPass();
+  if (turn == PortTurn::kStop) return false;
+  if (turn == PortTurn::kReturned) {
+    relay.typed.clear();  // typed while the device was going: it never saw them
+    relay.silence.Restart();
+    relay.display.OtherTextShown();
+  }
   return true;
 }
 
@@ -142,23 +202,19 @@ void CloseRelay(std::unique_ptr<TBlockSerial>& port, bool data_mode_sent) {
 void RunRelay(CommApi& comm, ReceivedLog* log) {
   auto port = std::make_unique<TBlockSerial>(comm);
   PortLife life(comm, *port);
+  std::optional<ReceivedDisplay> display;
+  std::optional<KeyOutput> output;
+  std::optional<Relay> relay;
   try {
     WriteLine(OpeningLine());
     life.Open();
-    ReceivedDisplay display(Settings, comm, SystemWallClock());  // elapsed stamps count from here
+    display.emplace(Settings, comm, SystemWallClock());  // elapsed stamps count from here
+    output.emplace(Settings, comm, *display);
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
-    SilenceClock silence(comm);
-    KeyCheckPace keys;
-    KeyOutput output(Settings, comm, display);
-    PassTools tools{log, display, output};
-    while (RelayPass(*port, silence, keys, tools)) {
-      const PortTurn turn = life.AfterPass();
-      if (turn == PortTurn::kStop) break;
-      if (turn == PortTurn::kReturned) {
-        silence.Restart();
-        display.OtherTextShown();
-      }
+    relay.emplace(Relay{*port, SilenceClock(comm), log, *display, *output, {}, 0});
+    while (RelayPass(*relay) && FollowPort(*relay, life)) {
     }
+    SendTypedKeys(*relay);
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {
     try {

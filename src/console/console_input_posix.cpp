@@ -59,7 +59,9 @@ class PosixConsoleInput : public ConsoleInputApi {
 
   bool GetNumberOfConsoleInputEvents(ConsoleHandle handle, std::uint32_t* count) override {
     if (!IsConsole(handle)) return false;
-    Collect(Descriptor(handle));
+    // Keys already decoded are counted without a system call: a paste decoded in one read
+    // is taken key by key, and standard input is looked at again once they are used up.
+    if (keys_.empty()) Collect(Descriptor(handle));
     *count = static_cast<std::uint32_t>(keys_.size());
     return true;
   }

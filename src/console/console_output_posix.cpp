@@ -4,8 +4,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "console/terminal_mode_posix.h"
@@ -20,7 +22,6 @@ namespace {
 constexpr std::uint16_t kDefaultAttribute = 7;
 // Output held for one statement beyond this size is written at once.
 constexpr std::size_t kLargeOutput = 64 * 1024;
-constexpr Coord kUnknown{-1, -1};
 
 bool WriteAll(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
@@ -53,9 +54,12 @@ std::string Sgr(std::uint16_t attribute) {
   return "\x1b[0;" + std::to_string(foreground) + ";" + std::to_string(background) + "m";
 }
 
-Coord CellAfter(Coord at, int index, int width) {
-  const int offset = at.Y * width + at.X + index;
-  return {static_cast<std::int16_t>(offset % width), static_cast<std::int16_t>(offset / width)};
+// The output processing of the terminal at `fd`; a descriptor without terminal modes
+// (a pipe) passes every byte through as it is.
+VtLineMode LineModeOf(int fd) {
+  termios mode{};
+  if (tcgetattr(fd, &mode) != 0 || (mode.c_oflag & OPOST) == 0) return {};
+  return {(mode.c_oflag & OCRNL) == 0, (mode.c_oflag & (ONLCR | ONLRET)) == 0};
 }
 
 // Reads until the text holds a complete answer (keys typed meanwhile may come first).
@@ -177,6 +181,7 @@ VtConsoleOutput::VtConsoleOutput(int output_fd, VtStartState start)
       cells_(start.size, kDefaultAttribute),
       cursor_(start.cursor),
       terminal_cursor_(start.cursor),
+      line_mode_(LineModeOf(output_fd)),
       answer_fd_(start.answer_fd) {}
 
 VtConsoleOutput::~VtConsoleOutput() {
@@ -217,8 +222,13 @@ bool VtConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle, const char* ch
                                                    std::uint32_t length, Coord at,
                                                    std::uint32_t* written) {
   *written = cells_.WriteCharacters(characters, length, at);
-  for (std::uint32_t i = 0; i < *written; ++i) {
-    DrawCell(CellAfter(at, static_cast<int>(i), cells_.Size().X));
+  const int width = cells_.Size().X;
+  for (std::uint32_t done = 0; done < *written;) {
+    const auto run =
+        std::min<std::uint32_t>(*written - done, static_cast<std::uint32_t>(width - at.X));
+    DrawRun(at, characters + done, run);
+    done += run;
+    at = {0, static_cast<std::int16_t>(at.Y + 1)};
   }
   return *written == length;
 }
@@ -229,13 +239,16 @@ bool VtConsoleOutput::WriteConsoleOutputAttribute(ConsoleHandle, const std::uint
                                                   std::uint32_t* written) {
   *written = 0;
   if (!cells_.Contains(at)) return length == 0;
-  for (; *written < length; ++*written) {
-    const Coord cell = CellAfter(at, static_cast<int>(*written), cells_.Size().X);
-    if (!cells_.Contains(cell)) break;
-    CharInfo& stored = cells_.At(cell);
-    if (stored.Attributes == attributes[*written]) continue;
-    stored.Attributes = attributes[*written];
-    DrawCell(cell);
+  const int width = cells_.Size().X;
+  for (; *written < length && at.Y < cells_.Size().Y;
+       at = {0, static_cast<std::int16_t>(at.Y + 1)}) {
+    CharInfo* row = &cells_.At(at);
+    for (int x = at.X; x < width && *written < length; ++x, ++*written) {
+      CharInfo& stored = row[x - at.X];
+      if (stored.Attributes == attributes[*written]) continue;
+      stored.Attributes = attributes[*written];
+      DrawCell({static_cast<std::int16_t>(x), at.Y});
+    }
   }
   return *written == length;
 }
@@ -286,20 +299,15 @@ bool VtConsoleOutput::IsWholeScreenScrollUp(const SmallRect& scroll, const Small
          fill.AsciiChar == ' ' && fill.Attributes == kDefaultAttribute;
 }
 
-// From a known place on the bottom row CR LF is enough, and it leaves the cursor known
-// (a line feed alone keeps or drops the column, as the terminal's output mode says).
+// A line feed from the start of the bottom row scrolls and leaves the cursor there,
+// whatever the terminal's output mode does to a line feed's column.
 void VtConsoleOutput::ScrollWholeScreenUp(const CharInfo& fill) {
   const std::int16_t bottom = static_cast<std::int16_t>(cells_.Size().Y - 1);
   cells_.ScrollWholeBufferUp(fill);
   SetPen(kDefaultAttribute);
-  if (terminal_cursor_.X >= 0 && terminal_cursor_.Y == bottom) {
-    pending_ += "\r\n";
-    terminal_cursor_ = {0, bottom};
-    return;
-  }
   MoveTerminalCursor({0, bottom});
   pending_ += '\n';
-  terminal_cursor_ = kUnknown;
+  terminal_cursor_ = {0, bottom};
 }
 
 void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
@@ -314,20 +322,38 @@ void VtConsoleOutput::RedrawChangedCells(const CellBuffer& before) {
   }
 }
 
-// Cursor addressing only where the terminal's cursor is not already on the cell; a
-// glyph in the last column leaves the terminal's cursor in a state best not relied on.
+// Cells just written side by side on a row: one cursor move, then their glyphs, printable
+// ASCII in the pen's colour copied as it is.
+void VtConsoleOutput::DrawRun(Coord at, const char* characters, std::uint32_t count) {
+  MoveTerminalCursor(at);
+  const CharInfo* cells = &cells_.At(at);
+  for (std::uint32_t i = 0; i < count;) {
+    SetPen(cells[i].Attributes);
+    std::uint32_t plain = i;
+    while (plain < count && cells[plain].Attributes == pen_ && characters[plain] >= ' ' &&
+           characters[plain] < 0x7F) {
+      ++plain;
+    }
+    pending_.append(characters + i, plain - i);
+    if (plain == i) pending_ += VtGlyph(static_cast<std::uint8_t>(characters[plain++]));
+    i = plain;
+  }
+  terminal_cursor_ = {static_cast<std::int16_t>(at.X + count), at.Y};
+}
+
+// A glyph moves the terminal's cursor one cell on; after the last column the terminal
+// waits to wrap (the column one past the last stands for that).
 void VtConsoleOutput::DrawCell(Coord at) {
   const CharInfo& cell = cells_.At(at);
   MoveTerminalCursor(at);
   SetPen(cell.Attributes);
   pending_ += VtGlyph(static_cast<std::uint8_t>(cell.AsciiChar));
-  terminal_cursor_ =
-      at.X + 1 < cells_.Size().X ? Coord{static_cast<std::int16_t>(at.X + 1), at.Y} : kUnknown;
+  terminal_cursor_ = {static_cast<std::int16_t>(at.X + 1), at.Y};
 }
 
 void VtConsoleOutput::MoveTerminalCursor(Coord at) {
   if (Same(terminal_cursor_, at)) return;
-  pending_ += "\x1b[" + std::to_string(at.Y + 1) + ";" + std::to_string(at.X + 1) + "H";
+  AppendCursorMove(pending_, terminal_cursor_, at, cells_.Size().X, line_mode_);
   terminal_cursor_ = at;
 }
 

@@ -11,6 +11,7 @@
 
 #include "console/cell_buffer.h"
 #include "console/console_api.h"
+#include "console/vt_cursor_moves.h"
 
 namespace comterm {
 
@@ -88,6 +89,7 @@ class VtConsoleOutput : public ConsoleOutputApi {
                              const CharInfo& fill) const;
   void ScrollWholeScreenUp(const CharInfo& fill);
   void RedrawChangedCells(const CellBuffer& before);
+  void DrawRun(Coord at, const char* characters, std::uint32_t count);
   void DrawCell(Coord at);
   void MoveTerminalCursor(Coord at);
   void SetPen(std::uint16_t attribute);
@@ -97,8 +99,10 @@ class VtConsoleOutput : public ConsoleOutputApi {
   int fd_;
   CellBuffer cells_;
   Coord cursor_;
-  // Where the terminal's own cursor is; X < 0 when unknown (after the last column).
+  // Where the terminal's own cursor is; X < 0 when unknown, X one past the last column
+  // while the terminal waits to wrap after a glyph there.
   Coord terminal_cursor_;
+  VtLineMode line_mode_;
   int answer_fd_;
   std::uint16_t pen_ = 7;
   std::uint32_t code_page_ = 1252;

@@ -1,5 +1,7 @@
 #include "console/screen_output.h"
 
+#include <algorithm>
+
 #include "runtime/exceptions.h"
 
 namespace comterm {
@@ -19,11 +21,17 @@ void RequireOutput(const TextStream& stream) {
 // A full buffer is handed over only when another byte must go in, so text that exactly
 // fills it waits for the end of the statement.
 void Append(TextStream& stream, std::string_view bytes) {
-  for (char byte : bytes) {
+  while (!bytes.empty()) {
     if (stream.Count == TextStream::kBufferSize && stream.WriteOut) stream.WriteOut(stream);
     // A write-out hook that left the buffer full cannot take the byte; never overrun.
-    if (stream.Count == TextStream::kBufferSize) continue;
-    stream.Buffer[stream.Count++] = byte;
+    if (stream.Count == TextStream::kBufferSize) {
+      bytes.remove_prefix(1);
+      continue;
+    }
+    const std::size_t part = std::min(bytes.size(), TextStream::kBufferSize - stream.Count);
+    std::copy_n(bytes.data(), part, stream.Buffer.data() + stream.Count);
+    stream.Count += part;
+    bytes.remove_prefix(part);
   }
 }
 

@@ -1,5 +1,9 @@
 #include "console/screen_writer.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "console/console_init.h"
 
 namespace comterm {
@@ -32,14 +36,26 @@ void ApplyControlByte(std::uint8_t byte) {
   }
 }
 
-void WriteCell(std::uint8_t byte) {
-  const char character = static_cast<char>(byte);
-  const std::uint16_t attribute = Console.TextAttribute;
+// `count` copies of the text attribute, for the attribute call of a run of cells.
+const std::uint16_t* RunAttributes(std::size_t count) {
+  static std::vector<std::uint16_t> attributes;
+  if (attributes.size() < count ||
+      (!attributes.empty() && attributes.front() != Console.TextAttribute)) {
+    attributes.assign(std::max(count, attributes.size()), Console.TextAttribute);
+  }
+  return attributes.data();
+}
+
+// Ordinary bytes from the cursor on along its row: one character and one attribute call.
+void WriteCells(std::string_view characters) {
+  const auto length = static_cast<std::uint32_t>(characters.size());
   const Coord at{static_cast<std::int16_t>(Console.CursorColumn - 1),
                  static_cast<std::int16_t>(Console.CursorRow - 1)};
   std::uint32_t written = 0;
-  Console.Api->WriteConsoleOutputCharacterA(OutputHandle(), &character, 1, at, &written);
-  Console.Api->WriteConsoleOutputAttribute(OutputHandle(), &attribute, 1, at, &written);
+  Console.Api->WriteConsoleOutputCharacterA(OutputHandle(), characters.data(), length, at,
+                                            &written);
+  Console.Api->WriteConsoleOutputAttribute(OutputHandle(), RunAttributes(length), length, at,
+                                           &written);
 }
 
 // Returns true when the cursor moved to a new row.
@@ -66,10 +82,38 @@ void WriteByte(std::uint8_t byte, bool bottom_after_any_byte) {
     ApplyBottomRule();
     return;
   }
-  WriteCell(byte);
+  const char character = static_cast<char>(byte);
+  WriteCells(std::string_view(&character, 1));
   ++Console.CursorColumn;
   const bool wrapped = ApplyWrapRule();
   if (wrapped || bottom_after_any_byte) ApplyBottomRule();
+}
+
+// The length of the run of ordinary bytes at the front of `bytes` that stays on the
+// cursor's row; a cursor right of the window writes one cell before it wraps.
+std::size_t RowRunLength(std::string_view bytes) {
+  const std::int32_t room = Console.OutputWindow.Right - Console.CursorColumn + 1;
+  const std::size_t limit = std::min<std::size_t>(bytes.size(), room > 1 ? room : 1);
+  std::size_t length = 0;
+  while (length < limit && !IsControlByte(static_cast<std::uint8_t>(bytes[length]))) ++length;
+  return length;
+}
+
+// The bytes of a write, each with the effect WriteByte gives it, ordinary bytes on a row
+// written as one run.
+void WriteBytes(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t run = RowRunLength(bytes);
+    if (run == 0) {
+      WriteByte(static_cast<std::uint8_t>(bytes.front()), false);
+      bytes.remove_prefix(1);
+      continue;
+    }
+    WriteCells(bytes.substr(0, run));
+    Console.CursorColumn += static_cast<std::int32_t>(run);
+    if (ApplyWrapRule()) ApplyBottomRule();
+    bytes.remove_prefix(run);
+  }
 }
 
 // Standard output that is not a console takes the statement's bytes as they are.
@@ -96,9 +140,7 @@ void ConsoleWrite(TextStream& stream) {
   const std::uint32_t saved = SwitchToAnsiCodePage();
   FollowWindowChange();
   FetchCursor();
-  for (std::size_t i = 0; i < stream.Count; ++i) {
-    WriteByte(static_cast<std::uint8_t>(stream.Buffer[i]), false);
-  }
+  WriteBytes(std::string_view(stream.Buffer.data(), stream.Count));
   PlaceCursor();
   RestoreOutputCodePage(saved);
   stream.Count = 0;

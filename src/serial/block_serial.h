@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "serial/comm_api.h"
 #include "serial/receive_buffer.h"
@@ -148,6 +149,11 @@ class TBlockSerial {
 
   /// One byte within `timeout` ms; 0 when nothing was read (then LastErrorCode is not 0).
   virtual std::uint8_t ReadByte(std::int32_t timeout);
+  /// Up to `limit` of the bytes ReadByte would hand out over as many calls, taken at once:
+  /// LineBuffer's bytes, else the first to arrive within `timeout` ms (kInfinite as a
+  /// signed value waits until the line or the input wait handle has something). Empty when
+  /// nothing was read (then LastErrorCode is not 0). Valid until LineBuffer next changes.
+  virtual std::string_view ReadRun(std::int32_t timeout, std::size_t limit);
   /// Whatever has arrived, or the first bytes to arrive within `timeout` ms.
   virtual std::string ReadPacket(std::int32_t timeout);
   /// One driver read of up to `length` bytes, waiting at most DeadlockTimeout.

@@ -22,6 +22,17 @@ std::uint8_t TBlockSerial::ReadByte(std::int32_t timeout) {
   return result;
 }
 
+std::string_view TBlockSerial::ReadRun(std::int32_t timeout, std::size_t limit) {
+  if (LinesNotReady()) return {};
+  SetError(0);
+  if (LineBuffer.empty()) LineBuffer = ReadPacket(timeout);
+  // As in ReadByte, a packet read with an error waits in LineBuffer for the next call.
+  std::string_view run;
+  if (LastErrorCode == 0) run = LineBuffer.TakeFront(limit);
+  RaiseIfError();
+  return run;
+}
+
 std::string TBlockSerial::ReadPacket(std::int32_t timeout) {
   std::string result;
   if (LinesNotReady()) return result;

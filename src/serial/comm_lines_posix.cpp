@@ -110,12 +110,15 @@ bool PosixComm::ClearCommError(CommHandle handle, std::uint32_t* errors, ComStat
   const int fd = static_cast<int>(handle);
   int in_queue = 0;
   int out_queue = 0;
-  if (ioctl(fd, FIONREAD, &in_queue) != 0 || ioctl(fd, TIOCOUTQ, &out_queue) != 0) {
+  // The queue counts cost two system calls, paid only by a caller that takes them: the
+  // line errors after every transfer are asked for without them.
+  if (stat != nullptr &&
+      (ioctl(fd, FIONREAD, &in_queue) != 0 || ioctl(fd, TIOCOUTQ, &out_queue) != 0)) {
     return Fail(errno);
   }
   LineCounts now;
   std::uint32_t flags = 0;
-  if (ReadLineCounts(fd, &now)) {
+  if (port->has_line_counts && ReadLineCounts(fd, &now)) {
     flags = LineErrorFlags(port->counts, now);
     port->counts = now;
   }

@@ -54,7 +54,7 @@ CommHandle PosixComm::CreateFileA(const std::string& path, std::uint32_t, std::u
     return kInvalidHandle;
   }
   PortState& port = ports_[fd];
-  ReadLineCounts(fd, &port.counts);
+  port.has_line_counts = ReadLineCounts(fd, &port.counts);
   return static_cast<CommHandle>(fd);
 }
 

@@ -39,6 +39,8 @@ struct PortState {
   std::optional<PendingCommWait> comm_wait;
   LineCounts counts;     ///< error counters at the last ClearCommError
   bool hung_up = false;  ///< poll or a read saw the device hang up: it is gone for good
+  /// The device keeps error counters (a pseudo-terminal has none): asked once, at opening.
+  bool has_line_counts = false;
 };
 
 /// An event made by CreateEventA.

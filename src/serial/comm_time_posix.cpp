@@ -1,3 +1,4 @@
+#include <sched.h>
 #include <time.h>
 
 #include "serial/comm_posix.h"
@@ -35,6 +36,12 @@ std::uint32_t PosixComm::GetTickCount() {
 }
 
 void PosixComm::Sleep(std::uint32_t milliseconds) {
+  // 0 gives up the rest of the time slice; a zero nanosleep would sleep for the timer slack
+  // (50 us and more), once per driver read.
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
   timespec left{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
   // nanosleep leaves the time still to sleep in `left` when a signal interrupts it.

@@ -32,6 +32,13 @@ class ReceiveBuffer {
     if (empty()) clear();
     return first;
   }
+  /// Removes up to `count` bytes from the front and returns them as a view, which stays
+  /// valid until the content is next replaced or cleared.
+  std::string_view TakeFront(std::size_t count) {
+    const std::string_view front = view().substr(0, count);
+    start_ += front.size();
+    return front;
+  }
   /// Removes and returns the whole content.
   std::string TakeAll() {
     std::string all = bytes_.substr(start_);

@@ -41,6 +41,7 @@ bool FakeConsoleOutput::WriteConsoleOutputCharacterA(ConsoleHandle handle, const
                                                      std::uint32_t length, Coord at,
                                                      std::uint32_t* written) {
   *written = 0;
+  ++character_calls_;
   if (!IsOurConsole(handle)) return false;
   *written = screen_.WriteCharacters(characters, length, at);
   cells_written_ += static_cast<int>(*written);

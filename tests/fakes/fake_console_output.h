@@ -40,6 +40,8 @@ class FakeConsoleOutput : public ConsoleOutputApi {
   const std::vector<std::string>& calls() const { return calls_; }
   /// Number of character cells written.
   int cells_written() const { return cells_written_; }
+  /// Number of WriteConsoleOutputCharacterA calls.
+  int character_calls() const { return character_calls_; }
 
   ConsoleHandle GetStdHandle(std::int32_t which) override;
   bool GetConsoleScreenBufferInfo(ConsoleHandle handle, ConsoleScreenBufferInfo* info) override;
@@ -71,6 +73,7 @@ class FakeConsoleOutput : public ConsoleOutputApi {
   std::string file_bytes_;
   std::vector<std::string> calls_;
   int cells_written_ = 0;
+  int character_calls_ = 0;
 };
 
 }  // namespace comterm::testing

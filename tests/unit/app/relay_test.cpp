@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/relay.h"
 #include "app/terminal_settings.h"
@@ -122,14 +123,90 @@ TEST_F(RelayTest, AnExtendedKeyTakesTwoPasses) {
   EXPECT_EQ(screen_.Row(1, 0, 3), std::string("yz\0M", 4));
 }
 
-TEST_F(RelayTest, WithinALongBurstKeysAreStillTaken) {
-  comm_.Arrive(0, std::string(1000, 'r'));
-  keys_.KeyAt(0, 'A', 30, 'a');
+TEST_F(RelayTest, AKeyTypedDuringAFloodReachesTheLineBeforeTheFloodEnds) {
+  for (std::uint64_t t = 0; t < 50; ++t) comm_.Arrive(t, std::string(4096, 'r'));
+  keys_.KeyAt(20, 'A', 30, 'a');
+  std::string wire_at_30;
+  std::uint64_t received_at_30 = 0;
+  keys_.At(30, [&](TimedKeys&) {
+    wire_at_30 = comm_.Wire();
+    received_at_30 = ReceivedCount;
+  });
+  EscapeAt(60);
+  RunRelay(comm_);
+  EXPECT_EQ(wire_at_30, "a");
+  EXPECT_LT(received_at_30, 40u * 4096);
+  EXPECT_EQ(comm_.Wire(), "a");
+  EXPECT_EQ(ReceivedCount, 50u * 4096);
+}
+
+TEST_F(RelayTest, ABurstShowsWhatTheSameBytesShowOneAtATime) {
+  std::string burst;
+  for (int i = 0; i < 3; ++i) {
+    for (int b = 1; b < 256; ++b) burst += static_cast<char>(b);  // controls, glyphs, 8-bit
+    burst += std::string(150, 'w') + "\r\n";                      // wraps at the right edge
+  }
+  for (const bool hex : {false, true}) {
+    SCOPED_TRACE(hex ? "hex" : "characters");
+    std::vector<std::string> screens;
+    for (const bool at_once : {true, false}) {
+      FakeComm comm;
+      FakeConsoleOutput screen({kColumns, 30}, {0, 0, kColumns - 1, 29});
+      TimedKeys keys(comm);
+      InitConsole(screen, keys);
+      Settings = TerminalSettings{};
+      Settings.HexMode = hex;
+      ReceivedCount = 0;
+      comm.AddDevice("\\\\.\\COM1");
+      for (std::size_t i = 0; i < burst.size(); ++i) {
+        if (at_once) {
+          comm.Arrive(10, burst);
+          break;
+        }
+        comm.Arrive(10 + i, burst.substr(i, 1));
+      }
+      keys.KeyAt(10 + burst.size() + 10, 27, 1, 27);
+      RunRelay(comm);
+      EXPECT_EQ(ReceivedCount, burst.size());
+      std::string cells;
+      for (int y = 0; y < 30; ++y) cells += screen.Row(y, 0, kColumns - 1);
+      screens.push_back(cells + ";" + std::to_string(screen.cursor().X) + "," +
+                        std::to_string(screen.cursor().Y));
+    }
+    // Both scrolled at the bottom row many times over and ended on the same screen.
+    EXPECT_EQ(screens[0], screens[1]);
+  }
+}
+
+TEST_F(RelayTest, APasteGoesOutInOrderEchoedAndInFewWrites) {
+  std::string typed;
+  for (int i = 0; i < 300; ++i) {
+    const char c = static_cast<char>('a' + i % 26);
+    keys_.PressKey(c, 30, c);
+    typed += c;
+  }
   EscapeAt(0);
   RunRelay(comm_);
-  // The key went out and Escape ended the session long before the burst was shown.
-  EXPECT_EQ(comm_.Wire(), "a");
-  EXPECT_LT(ReceivedCount, 200u);
+  EXPECT_EQ(comm_.Wire(), typed);
+  EXPECT_EQ(Row(1) + Row(2) + Row(3), typed);
+  EXPECT_LE(comm_.CallsNamed("WriteFile").size(), 4u);
+}
+
+TEST_F(RelayTest, AnIdleLineIsOneWaitWithoutTimeout) {
+  EscapeAt(60000);
+  RunRelay(comm_);
+  const auto waits = comm_.CallsNamed("WaitForMultipleObjects");
+  ASSERT_EQ(waits.size(), 1u);
+  EXPECT_NE(waits[0].find("4294967295"), std::string::npos) << waits[0];
+}
+
+TEST_F(RelayTest, TheSecondCodeOfAnExtendedKeyDoesNotWaitForInput) {
+  keys_.KeyAt(0, 39, 77, 0, 0x100);  // Right
+  std::string wire_at_100;
+  keys_.At(100, [&](TimedKeys&) { wire_at_100 = comm_.Wire(); });
+  EscapeAt(60000);
+  RunRelay(comm_);
+  EXPECT_EQ(wire_at_100, std::string("\0\x4D", 2));
 }
 
 TEST_F(RelayTest, AKeyOnASilentLineGoesOutAtOnce) {

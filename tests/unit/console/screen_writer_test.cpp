@@ -241,5 +241,41 @@ TEST(PlainOutputTest, StandardOutputNotAConsoleGetsTheStatementBytes) {
   }
 }
 
+// Runs of cells: a statement shows exactly what the same bytes show written one by one,
+// in a window narrower and lower than the buffer, with wraps at its right edge, scrolls
+// at its bottom, control bytes and bytes of every value; each run on a row is one call.
+TEST(ScreenWriterRunTest, AStatementShowsWhatByteByByteWritesShow) {
+  std::string burst = "abcdefghijk\r\nxy\bZ\x07q";
+  for (int b = 0; b < 256; ++b) burst += static_cast<char>(b);
+  burst += "tail\n\n\nend";
+  const SmallRect window{2, 1, 8, 4};
+  FakeConsoleInput input;
+  FakeConsoleOutput by_byte({12, 7}, window, kAttribute);
+  by_byte.set_cursor({5, 2});
+  InitConsole(by_byte, input);
+  for (char byte : burst) {
+    PutChar(ScreenOutput, byte);
+    EndWrite(ScreenOutput);
+  }
+  FakeConsoleOutput by_run({12, 7}, window, kAttribute);
+  by_run.set_cursor({5, 2});
+  InitConsole(by_run, input);
+  PutText(ScreenOutput, burst);
+  EndWrite(ScreenOutput);
+
+  for (int y = 0; y < 7; ++y) {
+    EXPECT_EQ(by_run.Row(y, 0, 11), by_byte.Row(y, 0, 11)) << "row " << y;
+    for (std::int16_t x = 0; x < 12; ++x) {
+      const Coord at{x, static_cast<std::int16_t>(y)};
+      EXPECT_EQ(by_run.screen().At(at).Attributes, by_byte.screen().At(at).Attributes);
+    }
+  }
+  EXPECT_EQ(by_run.cursor().X, by_byte.cursor().X);
+  EXPECT_EQ(by_run.cursor().Y, by_byte.cursor().Y);
+  EXPECT_EQ(by_run.cells_written(), by_byte.cells_written());
+  // 7 columns a row: far fewer calls than cells.
+  EXPECT_LT(by_run.character_calls() * 4, by_byte.character_calls());
+}
+
 }  // namespace
 }  // namespace comterm

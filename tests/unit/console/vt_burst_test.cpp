@@ -37,7 +37,7 @@ TEST_F(VtStatementTest, ScrolledRowsKeepTheirCellsForLaterRedraws) {
   vt_->SetConsoleCursorPosition(1, {0, 1});
   vt_->FlushOutput(1);
   EXPECT_EQ(written, 2u);
-  EXPECT_EQ(ReadAvailable(pipe_[0]), "\x1b[1;1H\x1b[0;93;44mab\x1b[2;1H");
+  EXPECT_EQ(ReadAvailable(pipe_[0]), "\x1b[H\x1b[0;93;44mab\r\n");
 }
 
 TEST_F(VtStatementTest, UnchangedColoursDrawNothing) {

@@ -13,6 +13,7 @@
 #include "console/console_output_posix.h"
 #include "console/screen_output.h"
 #include "console/screen_writer.h"
+#include "console/vt_cursor_moves.h"
 #include "console/vt_glyphs.h"
 #include "fakes/fake_console_input.h"
 #include "fakes/pty_pair.h"
@@ -58,15 +59,19 @@ TEST_F(VtStatementTest, CellsFollowingEachOtherNeedNoAddressing) {
   EXPECT_EQ(Statement("ab\x1b[2J"), "ab\xe2\x86\x90[2J");
 }
 
-TEST_F(VtStatementTest, NewRowIsAddressedOnce) {
-  Start({10, 3}, {0, 1});
-  EXPECT_EQ(Statement("hi\r\nyo"), "hi\x1b[3;1Hyo");
-  EXPECT_EQ(Statement("\b\b"), "\x1b[3;1H");
+TEST_F(VtStatementTest, ControlBytesGoOutAsThemselvesWhereTheyMoveTheCursorAlike) {
+  Start({10, 5}, {0, 1});
+  EXPECT_EQ(Statement("hi\r\nyo"), "hi\r\nyo");
+  EXPECT_EQ(Statement("\b\b"), "\r");
+  EXPECT_EQ(Statement("ab\bc"), "ab\bc");
+  // Over a pipe a line feed keeps the column.
+  Statement("\r");
+  EXPECT_EQ(Statement("p\nq"), "p\nq");
 }
 
 TEST_F(VtStatementTest, BottomRightCellScrollsWithALineFeed) {
   Start({4, 2}, {0, 1});
-  EXPECT_EQ(Statement("abcd"), "abcd\x1b[2;1H\n\x1b[2;1H");
+  EXPECT_EQ(Statement("abcd"), "abcd\r\n");
 }
 
 TEST_F(VtStatementTest, ALongStatementIsOneWriteAtItsEnd) {
@@ -75,9 +80,9 @@ TEST_F(VtStatementTest, ALongStatementIsOneWriteAtItsEnd) {
   // The first 256 bytes were handed to the writer already, yet nothing is written yet.
   EXPECT_EQ(ReadAvailable(pipe_[0]), "");
   EndWrite(ScreenOutput);
-  EXPECT_EQ(ReadAvailable(pipe_[0]), std::string(80, 'z') + "\x1b[2;1H" + std::string(80, 'z') +
-                                         "\x1b[3;1H" + std::string(80, 'z') + "\x1b[4;1H" +
-                                         std::string(60, 'z'));
+  // A glyph in the last column leaves the terminal waiting to wrap: CR LF goes on.
+  const std::string row(80, 'z');
+  EXPECT_EQ(ReadAvailable(pipe_[0]), row + "\r\n" + row + "\r\n" + row + "\r\n" + row.substr(20));
 }
 
 TEST_F(VtStatementTest, OtherAttributesBecomeColours) {
@@ -88,7 +93,38 @@ TEST_F(VtStatementTest, OtherAttributesBecomeColours) {
   vt_->WriteConsoleOutputAttribute(1, &yellow_on_blue, 1, {0, 0}, &written);
   vt_->SetConsoleCursorPosition(1, {1, 0});
   vt_->FlushOutput(1);
-  EXPECT_EQ(ReadAvailable(pipe_[0]), "x\x1b[1;1H\x1b[0;93;44mx");
+  EXPECT_EQ(ReadAvailable(pipe_[0]), "x\b\x1b[0;93;44mx");
+}
+
+TEST(VtCursorMoveTest, TheShortestBytesThatMoveTheCursor) {
+  constexpr VtLineMode kPipe{};
+  constexpr VtLineMode kNewLine{true, false};  // a line feed returns to the left edge
+  constexpr VtLineMode kCrIsLf{false, true};
+  struct Case {
+    Coord from;
+    Coord to;
+    VtLineMode mode;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {{5, 2}, {0, 2}, kPipe, "\r"},           {{5, 2}, {4, 2}, kPipe, "\b"},
+      {{5, 2}, {6, 2}, kPipe, "\x1b[C"},       {{5, 2}, {9, 2}, kPipe, "\x1b[4C"},
+      {{9, 2}, {1, 2}, kPipe, "\x1b[8D"},      {{9, 2}, {0, 2}, kPipe, "\r"},
+      {{5, 2}, {0, 3}, kPipe, "\r\n"},         {{5, 2}, {5, 3}, kPipe, "\n"},
+      {{5, 2}, {5, 3}, kNewLine, "\x1b[4;6H"}, {{5, 2}, {0, 4}, kNewLine, "\x1b[5H"},
+      {{5, 2}, {0, 3}, kNewLine, "\r\n"},      {{5, 2}, {0, 2}, kCrIsLf, "\x1b[3H"},
+      {{5, 2}, {3, 2}, kCrIsLf, "\x1b[2D"},    {{5, 2}, {0, 3}, kCrIsLf, "\x1b[4H"},
+      {{10, 2}, {0, 3}, kPipe, "\r\n"},       // waiting to wrap after the last column
+      {{10, 2}, {9, 2}, kPipe, "\r\x1b[9C"},  // no relative move from there
+      {{10, 2}, {9, 3}, kPipe, "\r\n\x1b[9C"}, {{10, 2}, {3, 3}, kCrIsLf, "\x1b[4;4H"},
+      {{-1, -1}, {0, 0}, kPipe, "\x1b[H"},     {{-1, -1}, {0, 4}, kPipe, "\x1b[5H"},
+      {{3, 4}, {3, 1}, kPipe, "\x1b[2;4H"},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    AppendCursorMove(out, c.from, c.to, 10, c.mode);
+    EXPECT_EQ(out, c.bytes) << c.from.X << "," << c.from.Y << " -> " << c.to.X << "," << c.to.Y;
+  }
 }
 
 TEST(CursorReportTest, LastCompleteReplyCounts) {
@@ -139,7 +175,7 @@ TEST(VtConsoleOutputTest, LeavesTheTerminalOnAFreshLine) {
     VtConsoleOutput vt(pty.slave(), VtStartState{{10, 3}, {0, 0}});
     vt.SetConsoleCursorPosition(1, {3, 0});
   }
-  EXPECT_EQ(pty.ReadUntilQuiet(10ms), "\x1b[1;4H\r\n");
+  EXPECT_EQ(pty.ReadUntilQuiet(10ms), "\x1b[3C\r\n");
 }
 
 }  // namespace
