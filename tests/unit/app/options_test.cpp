@@ -52,9 +52,8 @@ class OptionsTest : public ::testing::Test {
       outcome.error = e.Message();
     }
     // A validation fault and help stop the run themselves; a bad value leaves it to the frame.
-    EXPECT_EQ(application.StopRequested,
-              application.usage || application.ports || application.version ||
-                  !application.shown.empty());
+    EXPECT_EQ(application.StopRequested, application.usage || application.ports ||
+                                             application.version || !application.shown.empty());
     if (!application.shown.empty()) outcome.error = application.shown;
     outcome.usage = application.usage;
     outcome.ports = application.ports;
