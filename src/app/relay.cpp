@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -202,19 +201,16 @@ void CloseRelay(std::unique_ptr<TBlockSerial>& port, bool data_mode_sent) {
 void RunRelay(CommApi& comm, ReceivedLog* log) {
   auto port = std::make_unique<TBlockSerial>(comm);
   PortLife life(comm, *port);
-  std::optional<ReceivedDisplay> display;
-  std::optional<KeyOutput> output;
-  std::optional<Relay> relay;
   try {
     WriteLine(OpeningLine());
     life.Open();
-    display.emplace(Settings, comm, SystemWallClock());  // elapsed stamps count from here
-    output.emplace(Settings, comm, *display);
+    ReceivedDisplay display(Settings, comm, SystemWallClock());  // elapsed stamps count from here
+    KeyOutput output(Settings, comm, display);
     port->SetInputWaitHandle(Keyboard.Api->WaitHandle());
-    relay.emplace(Relay{*port, SilenceClock(comm), log, *display, *output, {}, 0});
-    while (RelayPass(*relay) && FollowPort(*relay, life)) {
+    Relay relay{*port, SilenceClock(comm), log, display, output, {}, 0};
+    while (RelayPass(relay) && FollowPort(relay, life)) {
     }
-    SendTypedKeys(*relay);
+    SendTypedKeys(relay);
     EndWrite(ScreenOutput);  // a burst cut short by Escape
   } catch (...) {
     try {
